@@ -1,0 +1,83 @@
+// The shipped binaries must load on Windows 95/98: subsystem 4.0 and nothing imported
+// that those systems lack (Unicode-only or later kernel functions, the C++ runtime).
+#include "pe_image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+
+namespace {
+
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+using AllowList = std::map<std::string, std::set<std::string>>;
+
+// What the start-up code of a MinGW program takes from the system and the C runtime.
+const std::set<std::string> kMingwStartupKernel = {
+    "DeleteCriticalSection", "EnterCriticalSection", "GetLastError", "GetModuleHandleA",
+    "GetProcAddress", "GetStartupInfoA", "InitializeCriticalSection", "LeaveCriticalSection",
+    "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
+    "LoadLibraryA", "FreeLibrary", "GetCommandLineA", "ExitProcess", "GetCurrentProcess",
+    "GetCurrentProcessId", "GetCurrentThreadId", "GetTickCount", "QueryPerformanceCounter",
+    "GetSystemTimeAsFileTime", "TerminateProcess", "UnhandledExceptionFilter",
+};
+const std::set<std::string> kMingwStartupCrt = {
+    "__dllonexit", "__getmainargs", "__initenv", "__lconv_init", "__p__acmdln", "__p__fmode",
+    "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_commode", "_errno",
+    "_fmode", "_initterm", "_iob", "_lock", "_onexit", "_unlock", "abort", "calloc", "exit",
+    "fprintf", "free", "fwrite", "malloc", "memcpy", "signal", "strlen", "strncmp", "vfprintf",
+    "__p___argc", "__p___argv", "__p___initenv", "_controlfp", "__mb_cur_max", "_ismbblead",
+    "_acmdln", "realloc",
+};
+
+AllowList Merge(AllowList base, const AllowList &more)
+{
+    for (const auto &entry : more)
+        base[entry.first].insert(entry.second.begin(), entry.second.end());
+    return base;
+}
+
+AllowList StartupAllowList()
+{
+    return {{"KERNEL32.DLL", kMingwStartupKernel}, {"MSVCRT.DLL", kMingwStartupCrt}};
+}
+
+void ExpectLoadableOnWin95(const std::string &file, const AllowList &allowed)
+{
+    PeImage image = ReadPeImage(std::string(ZAN_DIST_DIR) + "\\" + file);
+    ASSERT_TRUE(image.valid) << file << " is missing or not a 32-bit PE image";
+    EXPECT_EQ(4u, image.subsystemMajor) << file;
+    EXPECT_EQ(0u, image.subsystemMinor) << file;
+    EXPECT_FALSE(image.imports.empty()) << file;
+    for (const PeImport &imp : image.imports) {
+        auto dll = allowed.find(Upper(imp.dll));
+        ASSERT_NE(dll, allowed.end()) << file << " imports from " << imp.dll;
+        EXPECT_TRUE(dll->second.count(imp.function))
+            << file << " imports " << imp.dll << "!" << imp.function;
+    }
+}
+
+} // namespace
+
+TEST(Imports, StandInDisplayModeLibraryExportsUndecoratedNames)
+{
+    PeImage image = ReadPeImage(std::string(ZAN_DIST_DIR) + "\\ZANCHG32.DLL");
+    ASSERT_TRUE(image.valid);
+    std::set<std::string> names;
+    for (const PeExport &e : image.exports)
+        names.insert(e.name);
+    EXPECT_EQ((std::set<std::string>{"CheckQuickRes", "QuickResChange", "RestartWindows"}), names);
+    ExpectLoadableOnWin95("ZANCHG32.DLL",
+        Merge(StartupAllowList(),
+              {{"KERNEL32.DLL", {"CreateFileA", "WriteFile", "CloseHandle", "SetFilePointer",
+                                 "GetEnvironmentVariableA", "lstrlenA", "lstrcpyA", "lstrcpynA"}},
+               {"USER32.DLL", {"ExitWindowsEx", "wsprintfA"}}}));
+}

@@ -1,0 +1,66 @@
+# Sourced by tools/test and tools/demo: a throwaway Wine machine under a private X server.
+# zan_machine_up creates it; zan_machine_down (installed as an EXIT trap) ends it all.
+
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+
+zan_machine_down() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null || true
+    if [ "${ZAN_KEEP_PREFIX:-0}" != 1 ]; then rm -rf "$WINEPREFIX"; fi
+  fi
+  if [ -n "${ZAN_XVFB_PID:-}" ]; then kill "$ZAN_XVFB_PID" 2>/dev/null || true; fi
+}
+
+zan_start_x() {
+  local fd_file
+  fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+  ZAN_XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+  export DISPLAY=":$(tr -d '\n' <"$fd_file")"
+  rm -f "$fd_file"
+}
+
+# zan_machine_up EXE_DIR...: new prefix in Windows 98 mode; every program found in the
+# given folders may also run as NAME_win95.exe / NAME_nt.exe under that Wine version.
+zan_machine_up() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/zan-wine.XXXXXX)
+  trap zan_machine_down EXIT
+  trap 'exit 130' INT TERM
+  zan_start_x
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="win98"\r\n\r\n'
+    # The dialogs ask for the Japanese system fonts; these stand in for them.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
+    printf '"MS PGothic"="IPAPGothic"\r\n"MS Gothic"="IPAGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+    local dir exe base
+    for dir in "$@"; do
+      [ -d "$dir" ] || continue
+      for exe in "$dir"/*.exe "$dir"/*.EXE; do
+        [ -e "$exe" ] || continue
+        base=$(basename "$exe"); base=${base%.*}; base=${base%_win95}; base=${base%_nt}
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s_win95.exe]\r\n"Version"="win95"\r\n\r\n' "$base"
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s_nt.exe]\r\n"Version"="winxp"\r\n\r\n' "$base"
+      done
+    done
+  } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  rm -f "$reg"
+  wineserver -w
+  # One server for the whole run: a new server would be a new boot, which carries out
+  # wininit.ini behind the tests' backs.
+  wineserver -p >/dev/null 2>&1 </dev/null
+  # The first program of a server starts Wine's own services, which inherit its output
+  # and outlive it: start them here, detached from any pipe a caller may be reading.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+}
