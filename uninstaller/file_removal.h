@@ -1,0 +1,13 @@
+// Deleting the package's files, or leaving them to the next boot through "wininit.ini".
+#ifndef FILE_REMOVAL_H
+#define FILE_REMOVAL_H
+
+// Deletes the file; when it is in use, lists its short path for deletion at the next boot
+// and sets restartRequired. A file that does not open for reading is left alone.
+void DeleteOrScheduleFile(const char *path);
+
+// Drops the pending lines of the rename list that name the display-mode library markers,
+// or creates the list holding only its "[rename]" header.
+void FilterWininit();
+
+#endif
