@@ -1,0 +1,8 @@
+#ifndef HOST_RESOURCE_H
+#define HOST_RESOURCE_H
+
+#define IDD_SYSTEM_PAGE 200
+#define IDC_SYSTEM_COLORS 201
+#define IDC_SYSTEM_AREA 202
+
+#endif
