@@ -45,7 +45,8 @@ static_assert(offsetof(DisplayUtilEscape, reserved) == 44, "record layout");
 enum {
     POSITION_VALUE_CAPACITY = 2048,   // values per axis
     POSITION_TEXT_BUFFER = 2048,      // bytes read from one position-file entry
-    POSITION_FILE_NAME_BUFFER = 32    // "PosData" / "POSINI": at most 31 characters
+    POSITION_FILE_NAME_BUFFER = 32,   // "PosData" / "POSINI": at most 31 characters
+    MODE_KEY_BUFFER = 48              // room for the widest driver values in the mode key
 };
 
 struct PositionAxis {
@@ -76,7 +77,7 @@ int ParseHexWords(BYTE *out, const char *text, int length);
 
 // Asks the driver for its record; 1 when the driver answered, 0 otherwise (reply zeroed).
 int QueryDisplayDriver(DisplayUtilEscape *reply);
-// The mode key "%02u_%04u_%04u_%03u" of a reply, into a buffer of at least 32 bytes.
+// The mode key "%02u_%04u_%04u_%03u" of a reply, into MODE_KEY_BUFFER bytes.
 void FormatModeKey(char *key, const DisplayUtilEscape &reply);
 
 #endif

@@ -504,8 +504,12 @@ bool DriverSimInstall(HMODULE module)
             desc->OriginalFirstThunk ? (const IMAGE_THUNK_DATA *)(base + desc->OriginalFirstThunk) : NULL;
         for (int k = 0; iat[k]; k++) {
             int which = -1;
-            for (int r = 0; r < 3 && which < 0; r++) {
-                if (iat[k] == replacements[r].function) break;   // already in place
+            bool inPlace = false;
+            for (int r = 0; r < 3 && which < 0 && !inPlace; r++) {
+                if (iat[k] == replacements[r].function) {
+                    inPlace = true;
+                    break;
+                }
                 bool byName = false;
                 if (names && !IMAGE_SNAP_BY_ORDINAL(names[k].u1.Ordinal) && lstrcmpiA(dll, replacements[r].dll) == 0) {
                     const IMAGE_IMPORT_BY_NAME *n = (const IMAGE_IMPORT_BY_NAME *)(base + names[k].u1.AddressOfData);
@@ -514,6 +518,7 @@ bool DriverSimInstall(HMODULE module)
                 void *real = RealFunctionFor(r);
                 if (byName || (real && iat[k] == real)) which = r;
             }
+            if (inPlace) any = true;
             if (which < 0 || patchCount >= MAX_PATCHES) continue;
             void *original = iat[k];
             if (!WriteSlot(&iat[k], replacements[which].function)) continue;

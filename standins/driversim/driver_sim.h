@@ -68,7 +68,11 @@ int DriverSimCallCount();
 const SimCall &DriverSimCall(int index);
 void DriverSimClearCalls();
 
-// Replaces the module's import entries of the three functions; false when none was found.
+// Replaces the module's import entries of the three functions (gdi32 ExtEscape, user32
+// EnumDisplaySettingsA and ChangeDisplaySettingsA); false when none was found. Entries
+// already replaced count as found; Uninstall puts the originals back. Install before the
+// module's code runs: GCC takes an import entry for a constant, so a function that has
+// already read the entry may keep calling the original until it returns.
 bool DriverSimInstall(HMODULE module);
 void DriverSimUninstall(HMODULE module);
 
