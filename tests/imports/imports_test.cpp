@@ -81,3 +81,33 @@ TEST(Imports, StandInDisplayModeLibraryExportsUndecoratedNames)
                                  "GetEnvironmentVariableA", "lstrlenA", "lstrcpyA", "lstrcpynA"}},
                {"USER32.DLL", {"ExitWindowsEx", "wsprintfA"}}}));
 }
+
+// What the uninstaller may take from the system: start-up and confirmation, the uninstall
+// run, file removal and the rename list, registry subtree removal, the Program Manager DDE
+// client and the display configuration reset; plain C-runtime calls from msvcrt.
+const AllowList kZandelAllowList = {
+    {"KERNEL32.DLL", {"CopyFileA", "DeleteFileA", "GetCurrentDirectoryA", "GetShortPathNameA",
+                      "GetSystemDirectoryA", "GetWindowsDirectoryA", "SetCurrentDirectoryA", "WinExec",
+                      "RemoveDirectoryA", "WritePrivateProfileStringA", "GetPrivateProfileStringA",
+                      "GetFileAttributesA", "SetFileAttributesA", "lstrlenA", "lstrcpyA", "lstrcpynA",
+                      "lstrcatA", "lstrcmpiA", "lstrcmpA"}},
+    {"USER32.DLL", {"DialogBoxParamA", "EndDialog", "MessageBoxA", "PostMessageA", "SendMessageA",
+                    "SetWindowPos", "GetSystemMetrics", "GetWindowRect", "ExitWindowsEx", "FindWindowA",
+                    "wsprintfA", "wvsprintfA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
+                    "DdeUninitialize", "DdeConnect", "DdeDisconnect", "DdeClientTransaction",
+                    "DdeCreateStringHandleA", "DdeFreeStringHandle", "DdeGetLastError", "DdeFreeDataHandle"}},
+    {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",
+                      "RegEnumKeyExA", "RegEnumValueA", "RegQueryValueExA", "RegQueryInfoKeyA",
+                      "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA", "RegCloseKey"}},
+    {"MSVCRT.DLL", {"fopen", "fclose", "fgets", "fputs", "fputc", "getc", "fread", "ferror", "feof",
+                    "fflush", "_snprintf", "_vsnprintf", "sprintf", "strstr", "strchr", "strrchr", "strcpy",
+                    "strncpy", "strcat", "strcmp", "_stricmp", "_strnicmp", "memset", "memcmp", "memchr",
+                    "memmove", "atoi", "strtol", "strtoul", "_itoa", "toupper", "tolower",
+                    "__p__commode"}},
+    {"ZANCHG32.DLL", {"RestartWindows"}},
+};
+
+TEST(Imports, UninstallerLoadsOnWindows95)
+{
+    ExpectLoadableOnWin95("ZANDEL.EXE", Merge(StartupAllowList(), kZandelAllowList));
+}

@@ -186,6 +186,16 @@ std::string SeenDialog::AllTexts() const
     return all;
 }
 
+bool PressDialogButton(HWND dialog, int buttonId, PressMethod method)
+{
+    if (method == PressMethod::None)
+        return false;
+    HWND button = GetDlgItem(dialog, buttonId == -1 ? 0xFFFF : buttonId);
+    if (method == PressMethod::Click && button)
+        return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
 SeenDialog DescribeWindow(HWND window)
 {
     SeenDialog dialog;
@@ -336,12 +346,7 @@ void DialogAnswerer::Run()
                      seen.AllTexts() + ")");
                 ok = false;
             } else {
-                HWND buttonWindow = GetDlgItem(window, button->id == -1 ? 0xFFFF : button->id);
-                if (expected.method == PressMethod::Click && buttonWindow)
-                    PostMessageA(buttonWindow, BM_CLICK, 0, 0);
-                else
-                    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button->id, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(buttonWindow));
+                PressDialogButton(window, button->id, expected.method);
                 seen.pressed = true;
                 seen.pressedId = button->id;
             }

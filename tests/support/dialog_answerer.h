@@ -114,6 +114,9 @@ private:
     HANDLE thread_ = nullptr;
 };
 
+// Presses a button of a dialog the test found itself (e.g. one an answerer only recorded,
+// with PressMethod::None, so that the test could look at the machine first).
+bool PressDialogButton(HWND dialog, int buttonId, PressMethod method = PressMethod::Click);
 // Records a window and its child controls as the answerer does (usable on any window).
 SeenDialog DescribeWindow(HWND window);
 // Top-level visible windows of any process with exactly this caption.

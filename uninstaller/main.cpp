@@ -1,0 +1,103 @@
+// Program entry of ZANDEL.EXE. The user starts it from the installation folder, which the
+// uninstall is going to delete; so the first start only records that folder, copies the
+// program into the Windows directory and starts the copy there. The copy, finding itself
+// in the Windows directory, asks for confirmation and does the work.
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "hardware_presence.h"
+#include "process_state.h"
+#include "registry_layout.h"
+#include "resource.h"
+#include "startup_dialog.h"
+
+namespace {
+
+const char kProductKey[] = "Software\\ZANRO INC\\DISPLAY";
+const char kCannotStart[] = "ｱﾝｲﾝｽﾄｰﾗを起動できません。\nｱﾝｲﾝｽﾄｰﾙを中止します。";
+const char kCannotSetDirectory[] = "カレントディレクトリをセットできません。\nｱﾝｲﾝｽﾄｰﾙを中止します。";
+
+int Stop(const char *text)
+{
+    MessageBoxA(NULL, text, UNINSTALL_CAPTION, MB_OK | MB_ICONHAND);
+    return 0;
+}
+
+// Formats into buffer; false (and an empty buffer) when the result does not fit, since a
+// cut path would name another file.
+bool FormatPath(char *buffer, size_t size, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = _vsnprintf(buffer, size, format, args);
+    va_end(args);
+    if (n < 0 || static_cast<size_t>(n) >= size) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+// A directory name as the system reports it; false when it could not be had or was cut.
+bool Fits(DWORD length, DWORD size)
+{
+    return length > 0 && length < size;
+}
+
+void RememberBootDir(const char *currentDir)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "BootDir", 0, REG_SZ, reinterpret_cast<const BYTE *>(currentDir),
+                   static_cast<DWORD>(strlen(currentDir) + 1));
+    RegCloseKey(key);
+}
+
+// The first start, from the installation folder.
+int Relocate(const char *currentDir)
+{
+    RememberBootDir(currentDir);
+    char source[MAX_PATH], target[MAX_PATH], command[MAX_PATH + 2];
+    if (!FormatPath(source, sizeof source, "%s\\ZANDEL.EXE", currentDir) ||
+        !FormatPath(target, sizeof target, "%s\\ZANDEL.EXE", windowsDir) ||
+        !CopyFileA(source, target, FALSE))
+        return Stop(kCannotStart);
+    if (!SetCurrentDirectoryA(windowsDir))
+        return Stop(kCannotSetDirectory);
+    // Quoted, so that a Windows directory with a space in it names the copy and nothing else.
+    if (!FormatPath(command, sizeof command, "\"%s\"", target) || WinExec(command, SW_SHOW) < 31)
+        return Stop(kCannotStart);
+    return 1;
+}
+
+// The copy, running in the Windows directory.
+int Confirm(HINSTANCE instance)
+{
+    if (!IsDevicePresent(BOARD_HARDWARE_ID))
+        restartRequired = 0;
+    if (!Fits(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), sizeof windowsDir) ||
+        !Fits(GetSystemDirectoryA(systemDir, sizeof systemDir), sizeof systemDir))
+        return Stop(kCannotStart);
+    FormatPath(infDir, sizeof infDir, "%s\\INF", windowsDir);
+    appInstance = instance;
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), NULL, UninstallDlgProc, 0);
+    return 1;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    char currentDir[MAX_PATH];
+    // Without both names there is nothing safe to compare, copy or start.
+    if (!Fits(GetCurrentDirectoryA(sizeof currentDir, currentDir), sizeof currentDir) ||
+        !Fits(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), sizeof windowsDir))
+        return Stop(kCannotStart);
+    if (!NamesEqual(currentDir, windowsDir))
+        return Relocate(currentDir);
+    return Confirm(instance);
+}
