@@ -56,12 +56,25 @@ HWND CurrentPage()
     return reinterpret_cast<HWND>(SendMessageA(sheetWindow, PSM_GETCURRENTPAGEHWND, 0, 0));
 }
 
+// A window's text for the log: control characters (the keyboard cues of group captions)
+// are written as \xNN.
 std::string WindowText(HWND window)
 {
     char text[1024];
     text[0] = '\0';
     GetWindowTextA(window, text, sizeof text);
-    return text;
+    std::string shown;
+    for (const char *p = text; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        } else {
+            shown += *p;
+        }
+    }
+    return shown;
 }
 
 std::string ClassOf(HWND window)

@@ -82,7 +82,9 @@ LRESULT CALLBACK SheetSubclassProc(HWND window, UINT message, WPARAM wParam, LPA
 void CALLBACK SheetShownTimer(HWND sheet, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(sheet, id);
-    LogLine("sheet shown");
+    char caption[256] = "";
+    GetWindowTextA(sheet, caption, sizeof caption);
+    LogLine("sheet shown %s", caption);
     LogSheetTabs(sheet);
     StartSheetScript(sheet, options.timeoutMs);
 }
