@@ -111,3 +111,44 @@ TEST(Imports, UninstallerLoadsOnWindows95)
 {
     ExpectLoadableOnWin95("ZANDEL.EXE", Merge(StartupAllowList(), kZandelAllowList));
 }
+
+// The display utility: no C runtime and no start-up code at all, only Windows 95-era ANSI
+// functions of the kernel, user, GDI, registry and common-control libraries that its parts
+// use (COM server, identification, page, mode change, position engine, controls, hook).
+const AllowList kZanutlAllowList = {
+    {"KERNEL32.DLL", {"GetVersionExA", "LoadLibraryA", "GetProcAddress", "LocalAlloc", "LocalFree",
+                      "GetPrivateProfileStringA", "GetCurrentThreadId", "lstrlenA", "lstrcpyA", "lstrcpynA",
+                      "lstrcatA"}},
+    {"USER32.DLL", {"GetDC", "ReleaseDC", "LoadCursorA", "LoadIconA", "LoadBitmapA", "RegisterClassA",
+                    "UnregisterClassA", "DefWindowProcA", "CallWindowProcA", "GetClientRect", "GetParent",
+                    "GetWindow", "GetWindowTextA", "GetWindowLongA", "SetWindowLongA", "GetWindowRect",
+                    "SetWindowPos", "GetSystemMetrics", "BeginPaint", "EndPaint", "InvalidateRect",
+                    "ShowWindow", "EnableWindow", "GetDlgItem", "SendDlgItemMessageA", "SetDlgItemTextA",
+                    "CheckDlgButton", "IsDlgButtonChecked", "SendMessageA", "PostMessageA", "FindWindowA",
+                    "DialogBoxParamA", "EndDialog", "MessageBoxA", "SetTimer", "KillTimer",
+                    "SetWindowsHookExA", "UnhookWindowsHookEx", "CallNextHookEx", "EnumDisplaySettingsA",
+                    "ChangeDisplaySettingsA", "wsprintfA"}},
+    {"GDI32.DLL", {"ExtEscape", "GetObjectA", "DeleteObject", "CreateCompatibleDC", "SelectObject", "BitBlt",
+                   "DeleteDC"}},
+    {"ADVAPI32.DLL", {"RegOpenKeyExA", "RegEnumKeyA", "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA",
+                      "RegCloseKey"}},
+    {"COMCTL32.DLL", {"CreatePropertySheetPageA", "DestroyPropertySheetPage"}},
+};
+
+TEST(Imports, DisplayUtilityHasNoRuntimeAndLoadsOnWindows95)
+{
+    ExpectLoadableOnWin95("ZANUTL.DLL", kZanutlAllowList);
+    PeImage image = ReadPeImage(std::string(ZAN_DIST_DIR) + "\\ZANUTL.DLL");
+    ASSERT_TRUE(image.valid);
+    EXPECT_TRUE(image.characteristics & 0x2000) << "a DLL";
+    for (const PeImport &imp : image.imports) {
+        std::string dll = Upper(imp.dll);
+        EXPECT_NE("MSVCRT.DLL", dll) << "ZANUTL.DLL takes " << imp.function << " from the C runtime";
+        EXPECT_NE(0u, dll.rfind("LIBGCC", 0)) << dll;
+        EXPECT_NE(0u, dll.rfind("LIBSTDC", 0)) << dll;
+    }
+    std::map<std::string, unsigned> exports;
+    for (const PeExport &e : image.exports)
+        exports[e.name] = e.ordinal;
+    EXPECT_EQ((std::map<std::string, unsigned>{{"DllCanUnloadNow", 2}, {"DllGetClassObject", 3}}), exports);
+}
