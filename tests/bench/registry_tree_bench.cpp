@@ -86,11 +86,14 @@ double Median(std::vector<double> v)
 int main()
 {
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    DeleteTreeProc platform = reinterpret_cast<DeleteTreeProc>(GetProcAddress(advapi, "RegDeleteTreeA"));
+    DeleteTreeProc platform =
+        reinterpret_cast<DeleteTreeProc>(reinterpret_cast<void *>(GetProcAddress(advapi, "RegDeleteTreeA")));
     const char *platformName = "RegDeleteTreeA";
     if (!platform) {
         HMODULE shlwapi = LoadLibraryA("shlwapi.dll");
-        platform = shlwapi ? reinterpret_cast<DeleteTreeProc>(GetProcAddress(shlwapi, "SHDeleteKeyA")) : nullptr;
+        if (shlwapi)
+            platform = reinterpret_cast<DeleteTreeProc>(
+                reinterpret_cast<void *>(GetProcAddress(shlwapi, "SHDeleteKeyA")));
         platformName = "SHDeleteKeyA";
     }
     if (!platform) {
