@@ -160,6 +160,33 @@ TEST_F(FileRemoval, FilterDecidesOnWholeLongLines)
     EXPECT_EQ("[rename]\r\n" + keptLong + "\r\n" + exactly99 + "\r\nNUL=C:\\END\r\n", ReadList());
 }
 
+TEST_F(FileRemoval, FilterLeavesTheListAloneWhenItsCopyCannotBeMade)
+{
+    const std::string list = "[rename]\r\nNUL=C:\\zanchg32.zan\r\n";
+    ASSERT_TRUE(WriteFileBytes(ListPath(), list));
+    // A folder in the place of the temporary file: it cannot be created.
+    const std::string temp = WindowsDir() + "\\wininit.zan";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    FilterWininit();
+    EXPECT_EQ(list, ReadList());
+    EXPECT_TRUE(DirExists(temp));
+    RemoveDirectoryA(temp.c_str());
+}
+
+TEST_F(FileRemoval, FilterLeavesTheListAloneWhenTheCopyBackFails)
+{
+    const std::string list = "[rename]\r\nNUL=C:\\zanchg32.zan\r\nNUL=C:\\KEEP\r\n";
+    ASSERT_TRUE(WriteFileBytes(ListPath(), list));
+    {
+        // Readable, but not writable while another program holds it.
+        FileHolder holder(ListPath(), "read");
+        ASSERT_TRUE(holder.holding());
+        FilterWininit();
+    }
+    EXPECT_EQ(list, ReadList());
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\wininit.zan"));
+}
+
 TEST_F(FileRemoval, FreeFileIsDeletedAndNothingScheduled)
 {
     FilterWininit();
