@@ -69,6 +69,8 @@ void PrintHostUsage()
         "  --no-system-page      only the extension's pages\n"
         "  --system-title TEXT   title of the system settings page (default ﾃﾞｨｽﾌﾟﾚｲの詳細)\n"
         "  --refuse-pages        the add-page callback refuses every page\n"
+        "  --video-device PATH   Windows NT: the server reads PATH as the device map's\n"
+        "                        \"\\Device\\Video0\" (Wine keeps rewriting the real one)\n"
         "  --start-page N        page shown first (default 0, the system page)\n"
         "  --do SCRIPT           timed steps \"MS ACTION [ARGS]; ...\" (see sheet_script.h)\n"
         "  --timeout MS          cancel the sheet after MS (default 60000; 0: never)\n");
@@ -82,6 +84,7 @@ bool ParseHostOptions(int argc, char **argv, HostOptions *options)
         bool needsValue = option == "--dll" || option == "--log" || option == "--sim-current" ||
                           option == "--sim-position" || option == "--sim-change" || option == "--sim-driver-key" ||
                           option == "--system-title" || option == "--start-page" || option == "--do" ||
+                          option == "--video-device" ||
                           option == "--timeout";
         if (needsValue && !value) {
             fprintf(stderr, "sheethost: %s needs a value\n", option.c_str());
@@ -119,6 +122,8 @@ bool ParseHostOptions(int argc, char **argv, HostOptions *options)
             options->systemPage = false;
         else if (option == "--system-title")
             options->systemTitle = value;
+        else if (option == "--video-device")
+            options->videoDevice = value;
         else if (option == "--refuse-pages")
             options->refusePages = true;
         else if (option == "--start-page") {

@@ -31,6 +31,7 @@ struct HostOptions {
     std::string systemTitle = "ﾃﾞｨｽﾌﾟﾚｲの詳細";
     bool refusePages = false;        // the add-page callback refuses every page
     int startPage = 0;
+    std::string videoDevice;         // Windows NT: device map entry to set before identification
     std::string script;
     DWORD timeoutMs = 60000;
 };

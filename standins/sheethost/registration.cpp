@@ -98,3 +98,4 @@ std::string ServerPathOf(const std::string &classId)
 {
     return ReadText("SOFTWARE\\Classes\\CLSID\\" + classId + "\\InProcServer32", nullptr);
 }
+

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "device_map.h"
 #include "driver_sim.h"
 #include "host_log.h"
 #include "host_options.h"
@@ -183,6 +184,10 @@ bool LoadHandler(const Handler &handler, PageList *pages, LoadedHandler *loaded)
         bool installed = module && DriverSimInstall(module);
         LogLine("sim installed=%d other-vendor=%d", installed ? 1 : 0, options.otherVendor ? 1 : 0);
     }
+    if (!options.videoDevice.empty()) {
+        bool served = ServeVideoDevice(module, options.videoDevice);
+        LogLine("video device %s served=%d", options.videoDevice.c_str(), served ? 1 : 0);
+    }
     int before = pages->count;
     hr = extension->AddPages(AddPageCallback, reinterpret_cast<LPARAM>(pages));
     LogLine("addpages %s hr=0x%08lX pages=%d", handler.name.c_str(), static_cast<unsigned long>(hr),
@@ -215,7 +220,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return 1;
     }
     SetLogFile(options.logPath.c_str());
-    LogLine("start");
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    LogLine("start platform=%lu version=%lu.%lu", version.dwPlatformId, version.dwMajorVersion,
+            version.dwMinorVersion);
     if (options.dllPath.empty())
         options.dllPath = DefaultServerPath();
     bool registered = false;

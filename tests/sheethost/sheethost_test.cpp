@@ -177,4 +177,40 @@ TEST_F(SheetHost, RefusedPageIsNotShown)
     EXPECT_TRUE(Has(log, "release ZANUTL count=0")) << All(log);
 }
 
+// The same host, run under the other platforms' names: Windows 95 finds the board as 98
+// does; Windows NT finds the video device through the device map.
+std::string PlatformCopy(const char *name)
+{
+    std::string copy = StandinPath(name);
+    CopyFileA(StandinPath("sheethost.exe").c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+TEST_F(SheetHost, Windows95ShowsThePageToo)
+{
+    ASSERT_TRUE(FileExists(PlatformCopy("sheethost_win95.exe")));
+    RunSample("adapter");
+    std::vector<std::string> log = RunHost("--do \"300 ok\"", "sheethost_win95.exe");
+    EXPECT_TRUE(Has(log, "addpages ZANUTL hr=0x00000000 pages=1")) << All(log);
+    EXPECT_TRUE(Has(log, "tab 1 ｻﾞﾝﾛ ﾃﾞｨｽﾌﾟﾚｲ ﾕｰﾃｨﾘﾃｨ")) << All(log);
+    DeleteFileA(StandinPath("sheethost_win95.exe").c_str());
+}
+
+TEST_F(SheetHost, WindowsNTShowsThePageForAnyVideoDeviceWithTheEscape)
+{
+    ASSERT_TRUE(FileExists(PlatformCopy("sheethost_nt.exe")));
+    const char service[] = "System\\CurrentControlSet\\Services\\zanhost";
+    RegWriteString(HKEY_LOCAL_MACHINE, std::string(service) + "\\Device0", "Marker", "x");
+    // Wine writes its own device map at each program start; the host sets it afterwards.
+    const std::string device =
+        "--video-device \\Registry\\Machine\\System\\CurrentControlSet\\Services\\zanhost\\Device0 ";
+    std::vector<std::string> log = RunHost(device + "--do \"300 ok\"", "sheethost_nt.exe");
+    EXPECT_TRUE(Has(log, "addpages ZANUTL hr=0x00000000 pages=1")) << All(log);
+    EXPECT_TRUE(Has(log, "tab 1 ｻﾞﾝﾛ ﾃﾞｨｽﾌﾟﾚｲ ﾕｰﾃｨﾘﾃｨ")) << All(log);
+    std::vector<std::string> other = RunHost(device + "--other-vendor --do \"300 ok\"", "sheethost_nt.exe");
+    EXPECT_TRUE(Has(other, "addpages ZANUTL hr=0x80004005 pages=0")) << All(other);
+    RegRemoveTree(HKEY_LOCAL_MACHINE, service);
+    DeleteFileA(StandinPath("sheethost_nt.exe").c_str());
+}
+
 } // namespace
