@@ -103,29 +103,31 @@ BOOL RecordIsModeInForce(const ModeChange &change, const DEVMODEA &record)
            record.dmPelsHeight == change.inForceHeight && record.dmDisplayFrequency == frequency;
 }
 
-// Every mode of the primary display, in enumeration order. The list keeps the first
-// MODE_LIST_CAPACITY of them; the enumeration stops there, so a choice whose mode comes
-// later has no record and is not set. The mode in force is looked for as the records
-// arrive.
+// The platform's records of the modes a selection can name. The table takes only modes of
+// at least 640 x 480, the first MODE_LIST_CAPACITY of them in enumeration order; the list
+// takes the same, so every mode of the table has its record however many smaller modes
+// the platform offers, and the list never outgrows its room. The mode in force is looked
+// for among all records as they arrive, the smaller ones included.
 void FillModeList(ModeChange &change)
 {
     change.count = 0;
-    while (change.count < MODE_LIST_CAPACITY) {
-        DEVMODEA &record = change.list[change.count];
+    DEVMODEA record;
+    for (DWORD i = 0; change.count < MODE_LIST_CAPACITY; i++) {
         record.dmSize = sizeof record;
         record.dmDriverExtra = 0;
-        if (!EnumDisplaySettingsA(NULL, (DWORD)change.count, &record)) break;
+        if (!EnumDisplaySettingsA(NULL, i, &record)) break;
         if (change.inForceKnown && !change.haveInForceRecord && RecordIsModeInForce(change, record)) {
             change.inForceRecord = record;
             change.haveInForceRecord = TRUE;
         }
-        change.count++;
+        if (record.dmPelsWidth >= 640 && record.dmPelsHeight >= 480) change.list[change.count++] = record;
     }
     if (!change.haveInForceRecord) {
-        DEVMODEA &record = change.inForceRecord;
-        record.dmSize = sizeof record;
-        record.dmDriverExtra = 0;
-        change.haveInForceRecord = EnumDisplaySettingsA(NULL, ENUM_CURRENT_SETTINGS, &record) ? TRUE : FALSE;
+        // The platform's own account of the mode it set.
+        DEVMODEA &current = change.inForceRecord;
+        current.dmSize = sizeof current;
+        current.dmDriverExtra = 0;
+        change.haveInForceRecord = EnumDisplaySettingsA(NULL, ENUM_CURRENT_SETTINGS, &current) ? TRUE : FALSE;
     }
 }
 
