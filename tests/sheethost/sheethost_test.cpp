@@ -177,6 +177,43 @@ TEST_F(SheetHost, RefusedPageIsNotShown)
     EXPECT_TRUE(Has(log, "release ZANUTL count=0")) << All(log);
 }
 
+TEST_F(SheetHost, SampleInstallationWritesAndRemovesTheAdapterLayout)
+{
+    RunSample("adapter --555or565 0 --d3d 1 --posdata ZANPOSD.INI");
+    const std::string instance = "Enum\\PCI\\VEN_5333&DEV_8A22&SUBSYS_00000000&REV_01\\BUS_00&DEV_13&FUNC_00";
+    EXPECT_EQ("DISPLAY", RegReadString(HKEY_LOCAL_MACHINE, instance, "Class"));
+    EXPECT_EQ("ZANRO INC.", RegReadString(HKEY_LOCAL_MACHINE, instance, "Mfg"));
+    EXPECT_EQ("DISPLAY\\0001", RegReadString(HKEY_LOCAL_MACHINE, instance, "Driver"));
+    EXPECT_EQ("PCI\\VEN_5333&DEV_8A22&SUBSYS_00000000&REV_01\\BUS_00&DEV_13&FUNC_00",
+              RegReadString(HKEY_DYN_DATA, "Config Manager\\Enum\\C29A3C40", "HardWareKey"));
+    const std::string utility = "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\0001\\UTILITY";
+    DWORD value = 99;
+    EXPECT_TRUE(RegReadDword(HKEY_LOCAL_MACHINE, utility, "555or565", &value));
+    EXPECT_EQ(0u, value);
+    EXPECT_TRUE(RegReadDword(HKEY_LOCAL_MACHINE, utility, "D3DFullSupport", &value));
+    EXPECT_EQ(1u, value);
+    std::vector<unsigned char> codes;
+    EXPECT_TRUE(RegReadValue(HKEY_LOCAL_MACHINE, utility, "16_1024_0768_L", &codes));
+    EXPECT_EQ((std::vector<unsigned char>{1, 60, 75, 85}), codes);
+    EXPECT_TRUE(RegReadValue(HKEY_LOCAL_MACHINE, utility, "32_1280_1024_L", &codes));
+    EXPECT_EQ((std::vector<unsigned char>{1, 60, 75}), codes);
+    EXPECT_EQ("ZANPOSD.INI", RegReadString(HKEY_LOCAL_MACHINE, utility, "PosData"));
+    EXPECT_EQ("ZANPOS.INI", RegReadString(HKEY_LOCAL_MACHINE, utility, "POSINI"));
+    // The position file, read as the profile functions read it.
+    std::string file = WindowsDir() + "\\ZANPOSD.INI";
+    char text[256] = "";
+    GetPrivateProfileStringA("POS_H", "16_0800_0600_001", "", text, sizeof text, file.c_str());
+    EXPECT_NE(std::string::npos, std::string(text).find("0010")) << text;
+    GetPrivateProfileStringA("POS_V", "15_1024_0768_075", "", text, sizeof text, file.c_str());
+    EXPECT_NE(std::string::npos, std::string(text).find("0020")) << text;
+
+    RunSample("adapter-remove --posdata ZANPOSD.INI");
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "Enum\\PCI\\VEN_5333&DEV_8A22&SUBSYS_00000000&REV_01"));
+    EXPECT_FALSE(RegKeyExists(HKEY_DYN_DATA, "Config Manager\\Enum\\C29A3C40"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, utility));
+    EXPECT_FALSE(FileExists(file));
+}
+
 // The same host, run under the other platforms' names: Windows 95 finds the board as 98
 // does; Windows NT finds the video device through the device map.
 std::string PlatformCopy(const char *name)
