@@ -1,6 +1,7 @@
 #include "startup_dialog.h"
 
 #include "resource.h"
+#include "uninstall_sequence.h"
 
 namespace {
 
@@ -53,9 +54,7 @@ BOOL CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
         return TRUE;
     case UM_UNINSTALL:
-        // The uninstall sequence (RunUninstall) is not wired in yet: for now the dialog
-        // simply ends, as after "いいえ" but keeping "BootDir".
-        EndDialog(dialog, 1);
+        RunUninstall(dialog);
         return TRUE;
     case UM_REBOOT:
         ExitWindowsEx(EWX_REBOOT, 0);
