@@ -17,6 +17,10 @@ UINT_PTR testTimerId;
 
 namespace {
 
+// The sheet that was last asked to restart Windows. Until it closes, the mode in force is
+// not the one that the restart will bring: the choice waiting for it is in the driver key.
+HWND restartRequestedSheet;
+
 const char kCaption[] = "ｻﾞﾝﾛ ﾃﾞｨｽﾌﾟﾚｲ ﾕｰﾃｨﾘﾃｨ";
 const char kSheetCaption[] = "画面のプロパティ";
 const char kFormatRestartText[] = "32K色、64K色の変更は\nｼｽﾃﾑの再起動が必要です";
@@ -276,6 +280,7 @@ void RequestRestart(HWND page)
         HWND sheet = FindWindowA(NULL, kSheetCaption);
         if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0);
     }
+    restartRequestedSheet = GetParent(page);
     SendMessageA(GetParent(page), PSM_RESTARTWINDOWS, 0, 0);
 }
 
@@ -293,6 +298,15 @@ void ApplyModeChange(HWND page, UINT colorIndex, UINT areaIndex, UINT refreshInd
 
     // An empty table, or a selection that does not lie in it, stands for no mode.
     if (!SelectionInTable(colorIndex, areaIndex, refreshIndex)) return;
+    const BOOL sameSelection = change.currentInTable && colorIndex == change.currentColor &&
+                               areaIndex == change.currentArea && refreshIndex == change.currentRefresh;
+    // Once this sheet has been asked to restart, the page shows the mode in force, which is
+    // not the one waiting for the restart; setting it "again" (the sheet's Apply that the
+    // restart request presses on Windows 98, or an OK) would write its driver values over
+    // the choice that waits. Nothing is done for it.
+    if (sameSelection && restartRequestedSheet && restartRequestedSheet == GetParent(page) &&
+        IsWindow(restartRequestedSheet))
+        return;
     SaveChoiceValues(change, colorIndex, areaIndex);
     const int idx = RecordModeChoice(change.list, change.count, colorIndex, areaIndex, refreshIndex);
     if (idx < 0 || idx >= change.count) {
@@ -300,8 +314,7 @@ void ApplyModeChange(HWND page, UINT colorIndex, UINT areaIndex, UINT refreshInd
         return;
     }
 
-    if (change.currentInTable && colorIndex == change.currentColor && areaIndex == change.currentArea &&
-        refreshIndex == change.currentRefresh) {
+    if (sameSelection) {
         // The same mode: the driver values just written (a new Direct3D colour choice,
         // for one) stand; the 95 family sets the mode once more.
         if (isWin9x) ChangeDisplaySettingsA(&change.list[idx], CDS_UPDATEREGISTRY);

@@ -282,3 +282,21 @@ TEST_F(LiveSwitchTest, AreaChangeWithinTheDepthIsNotOfferedLive)
     ExpectCalls(Changes(), {{CDS_TEST, Mode(8, 800, 600, 0)}});
     EXPECT_TRUE(Dialogs().empty());
 }
+
+TEST_F(ModeChange9xTest, RecordedFormatSurvivesTheSheetsSecondApply)
+{
+    BuildTable();
+    DialogAnswerer answerer({PressButton(kUtilityCaption, IDOK, "32K色")});
+    Apply(Select(15, 800, 600, 75), 1);
+    ASSERT_TRUE(answerer.Wait(30000)) << answerer.Failure();
+    ExpectRestartRequest();
+
+    UINT c, a, r;
+    QueryCurrentSelection(c, a, r);
+    ASSERT_EQ(Select(16, 800, 600, 75).colorIndex, c);
+    Apply(c, a, r);
+    EXPECT_TRUE(Changes().empty()) << Describe(Changes());
+    DWORD format = 9;
+    ASSERT_TRUE(ReadFormat(&format));
+    EXPECT_EQ(0u, format);
+}

@@ -315,3 +315,43 @@ TEST_F(ModeChangeTest, QuickResChangeHearsTheModeAsText)
     NotifyQuickResChange(&mode);   // no library entry: nothing to call
     EXPECT_EQ(1u, QuickResLog().size());
 }
+
+// After the restart request the page shows the mode in force again, and the sheet's Apply
+// comes round once more (pressed by the request on Windows 98, or by OK). Setting the
+// mode in force again then must not write over the choice that waits for the restart;
+// a new sheet is not bound by the old one's request.
+TEST_F(ModeChangeTest, ModeInForceIsNotSetAgainWhileARestartWaits)
+{
+    BuildTable();
+    // As on the platform, a mode that needs a restart is only recorded, not set.
+    DriverSimSetChangeResult(CDS_TEST, DISP_CHANGE_RESTART);
+    DriverSimSetChangeResult(CDS_UPDATEREGISTRY, DISP_CHANGE_RESTART);
+    Apply(Select(16, 1024, 768, 85));
+    ASSERT_EQ(2u, Changes().size()) << Describe(Changes());
+    ExpectRestartRequest();
+
+    DriverSimClearCalls();
+    UINT c, a, r;
+    QueryCurrentSelection(c, a, r);
+    Apply(c, a, r);
+    EXPECT_TRUE(Changes().empty()) << Describe(Changes());
+    EXPECT_TRUE(Boxes().empty());
+    if (isWin9x) {
+        BYTE code = 0;
+        ASSERT_TRUE(ReadChoice(16, 1024, 768, &code));
+        EXPECT_EQ(60, code);
+    }
+
+    // Another sheet: the same selection takes its ordinary road.
+    HWND otherSheet = CreateWindowExA(0, "ZanModeChangeSheet", "sheet 2", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, otherSheet);
+    SetParent(page, otherSheet);
+    Apply(c, a, r);
+    if (isWin9x)
+        ExpectCalls(Changes(), {{CDS_UPDATEREGISTRY, Listed(16, 800, 600, 75)}});
+    else
+        EXPECT_TRUE(Changes().empty()) << Describe(Changes());
+    SetParent(page, sheet);
+    DestroyWindow(otherSheet);
+}
