@@ -38,9 +38,7 @@ enum {
     QUICKRES_FIELD_LIMIT = 99999
 };
 
-// The ten-second test and its revert work on one DEVMODE list per call; the list, the
-// mode in force when the call began and the driver values it may have to put back travel
-// together.
+// A driver-key value as it was before a choice was written over it.
 struct SavedValue {
     BOOL known;     // the value could be read (or was found missing)
     BOOL present;
@@ -49,6 +47,9 @@ struct SavedValue {
     BYTE data[SAVED_VALUE_BUFFER];
 };
 
+// The ten-second test and its revert work on one DEVMODE list per call; the list, the
+// mode in force when the call began and the driver values it may have to put back travel
+// together.
 struct ModeChange {
     DEVMODEA list[MODE_LIST_CAPACITY];
     int count;
