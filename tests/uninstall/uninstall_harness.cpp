@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 const char *const kWatchedKeys[] = {
     "Software\\ZANRO INC",
@@ -23,6 +24,8 @@ const char *const kWatchedKeys[] = {
 };
 
 namespace {
+
+const char kDisplayClassKey[] = "System\\CurrentControlSet\\Services\\Class\\DISPLAY";
 
 std::string Fold(std::string text)
 {
@@ -360,3 +363,32 @@ SampleMachine::~SampleMachine()
         DeleteFileA(list.c_str());
     WriteFileBytes(WindowsDir() + "\\system.ini", pristine_.systemIni);
 }
+
+bool IsRunFile(const std::string &line)
+{
+    std::string lower = Fold(line), win = Fold(WindowsDir());
+    for (const char *name : {"\\wininit.ini", "\\system.ini", "\\zandel.exe", "\\temp"})
+        if (lower.compare(2, win.size() + strlen(name), win + name) == 0)
+            return true;
+    // Wine's own bookkeeping in the user profile (the groups are checked on their own).
+    return lower.compare(2, 9, "c:\\users\\") == 0 &&
+           lower.find("\\start menu\\programs\\") == std::string::npos;
+}
+
+std::set<std::string> WithoutRunFiles(const std::set<std::string> &lines)
+{
+    std::set<std::string> result;
+    for (const std::string &line : lines)
+        if (!IsRunFile(line))
+            result.insert(line);
+    return result;
+}
+
+std::string RestoredInstance()
+{
+    for (const std::string &name : RegSubkeys(HKEY_LOCAL_MACHINE, kDisplayClassKey))
+        if (RegReadString(HKEY_LOCAL_MACHINE, std::string(kDisplayClassKey) + "\\" + name, "InfSection") == "NEC_PEGC")
+            return name;
+    return std::string();
+}
+

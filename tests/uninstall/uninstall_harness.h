@@ -35,6 +35,13 @@ bool HasKey(const MachineState &state, const std::string &key);
 bool HasFile(const MachineState &state, const std::string &path);  // file or directory
 std::string Join(const std::set<std::string> &lines);              // for failure messages
 
+// Files that a run itself writes or changes (rename list, SYSTEM.INI, the uninstaller's
+// copy, TEMP) and Wine's bookkeeping in the user profile: compared on their own.
+bool IsRunFile(const std::string &line);
+std::set<std::string> WithoutRunFiles(const std::set<std::string> &lines);
+// The display-class instance that holds the standard display adapter; "" when none does.
+std::string RestoredInstance();
+
 // Expands "%WIN%\..." names (see uninstall_layout.h).
 std::string Expand(const std::string &name);
 // Where Wine keeps a Program Manager group.

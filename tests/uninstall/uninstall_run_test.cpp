@@ -114,15 +114,6 @@ std::set<std::string> WithoutRestored(const std::set<std::string> &lines, const 
     return result;
 }
 
-// The display-class instance that holds the standard adapter after the run.
-std::string RestoredInstance()
-{
-    for (const std::string &name : RegSubkeys(HKEY_LOCAL_MACHINE, kDisplayClass))
-        if (RegReadString(HKEY_LOCAL_MACHINE, std::string(kDisplayClass) + "\\" + name, "InfSection") == "NEC_PEGC")
-            return name;
-    return std::string();
-}
-
 std::set<std::string> ExpectedRegistryLoss(const MachineState &before, const Expected &e)
 {
     std::set<std::string> lines;
@@ -143,32 +134,6 @@ std::set<std::string> ExpectedRegistryLoss(const MachineState &before, const Exp
         EXPECT_TRUE(found) << "the sample did not write " << value;
     }
     return lines;
-}
-
-// Files that the run itself writes or changes: compared on their own.
-bool IsRunFile(const std::string &line)
-{
-    std::string lower;
-    for (char c : line)
-        lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    std::string win;
-    for (char c : WindowsDir())
-        win += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    for (const char *name : {"\\wininit.ini", "\\system.ini", "\\zandel.exe", "\\temp"})
-        if (lower.compare(2, win.size() + strlen(name), win + name) == 0)
-            return true;
-    // Wine's own bookkeeping in the user profile (the groups are checked on their own).
-    return lower.compare(2, 9, "c:\\users\\") == 0 &&
-           lower.find("\\start menu\\programs\\") == std::string::npos;
-}
-
-std::set<std::string> WithoutRunFiles(const std::set<std::string> &lines)
-{
-    std::set<std::string> result;
-    for (const std::string &line : lines)
-        if (!IsRunFile(line))
-            result.insert(line);
-    return result;
 }
 
 std::set<std::string> ExpectedFileLoss(const MachineState &before, const Expected &e)
