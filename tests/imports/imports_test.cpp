@@ -127,7 +127,7 @@ const AllowList kZanutlAllowList = {
                     "CheckDlgButton", "IsDlgButtonChecked", "SendMessageA", "PostMessageA", "FindWindowA",
                     "DialogBoxParamA", "EndDialog", "MessageBoxA", "SetTimer", "KillTimer",
                     "SetWindowsHookExA", "UnhookWindowsHookEx", "CallNextHookEx", "EnumDisplaySettingsA",
-                    "ChangeDisplaySettingsA", "wsprintfA"}},
+                    "ChangeDisplaySettingsA", "wsprintfA", "IsWindow"}},
     {"GDI32.DLL", {"ExtEscape", "GetObjectA", "DeleteObject", "CreateCompatibleDC", "SelectObject", "BitBlt",
                    "DeleteDC"}},
     {"ADVAPI32.DLL", {"RegOpenKeyExA", "RegEnumKeyA", "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA",
