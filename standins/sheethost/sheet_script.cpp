@@ -198,9 +198,9 @@ const KeyName kKeys[] = {
 };
 
 // "alt+left*3": modifiers, one key, and how many key-down events before the release.
-bool SendKeys(const std::string &spec)
+bool SendKeys(const std::string &keys)
 {
-    std::string rest = spec;
+    std::string rest = keys;
     int repeat = 1;
     size_t star = rest.find('*');
     if (star != std::string::npos) {

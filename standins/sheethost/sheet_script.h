@@ -4,7 +4,7 @@
 // (the first after the sheet is shown), ACTION one of
 //   page N            select page N (0 is the first tab)
 //   apply | ok | cancel   press that button of the sheet
-//   key SPEC          keystrokes through the system's input, e.g. alt+left, escape, left,
+//   key KEYS          keystrokes through the system's input, e.g. alt+left, escape, left,
 //                     alt+up*3 (three presses held down, i.e. two repeats, then the release)
 //   combo ID INDEX    choose item INDEX of combo box ID on the current page, as a user does
 //   slider ID POS     move trackbar ID of the current page to POS, as a user does
