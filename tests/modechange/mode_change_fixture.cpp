@@ -311,8 +311,7 @@ void ModeChangeTest::SetUp()
     ASSERT_NE(nullptr, displayProperties);
     SetPropA(displayProperties, "ZanProperties", reinterpret_cast<HANDLE>(1));
     propertiesWindow = displayProperties;
-    // Left hidden: under Wine without a window manager, hiding a shown top-level window
-    // costs a two-second wait.
+    // Left hidden: the dialogs and boxes show themselves; their owner need not be seen.
     Pump();
 
     char temp[MAX_PATH];
