@@ -6,6 +6,7 @@
 #include "test_paths.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -101,6 +102,49 @@ BOOL CALLBACK CloseExplorerWindow(HWND window, LPARAM)
 
 // Wine opens a window on a group when it is created or shown; they stay otherwise.
 void CloseExplorerWindows() { EnumWindows(CloseExplorerWindow, 0); }
+
+std::set<DWORD> RunningProcesses()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Programs that a run started and left running: a Program Manager that the uninstaller
+// started when the shell did not answer at once (Wine's does not take the "Progman"
+// window's WM_CLOSE), or a folder window. They would hold the test's output open, so they
+// are ended here, and named.
+void EndLeftoverProcesses(const std::set<DWORD> &before)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    DWORD self = GetCurrentProcessId();
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (before.count(entry.th32ProcessID) || entry.th32ProcessID == self)
+            continue;
+        std::string name = Fold(entry.szExeFile);
+        if (name.find("progman") == std::string::npos && name.find("explorer") == std::string::npos &&
+            name.find("zandel") == std::string::npos)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        if (process) {
+            std::printf("note: ended %s, left running by the run\n", entry.szExeFile);
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+}
 
 } // namespace
 
@@ -298,6 +342,7 @@ SampleMachine::SampleMachine(const SampleInstallation &layout) : layout_(layout)
     zanchg32 = DistPath("ZANCHG32.DLL");
     layout_.zandelSource = zandel.c_str();
     layout_.zanchg32Source = zanchg32.c_str();
+    processes_ = RunningProcesses();
     pristine_ = TakeMachineState();
     written_ = WriteSampleInstallation(&layout_);
     CloseExplorerWindows();
@@ -305,9 +350,11 @@ SampleMachine::SampleMachine(const SampleInstallation &layout) : layout_(layout)
 
 SampleMachine::~SampleMachine()
 {
-    KillProcessesNamed("ZANDEL.EXE");
+    EndLeftoverProcesses(processes_);
     RemoveSampleInstallation(&layout_);
     CloseExplorerWindows();
+    Sleep(500);
+    EndLeftoverProcesses(processes_);
     MachineState now = TakeMachineState();
 
     // Keys and values the run added (the standard adapter it wrote back, for one): the

@@ -87,6 +87,7 @@ public:
 private:
     SampleInstallation layout_;
     MachineState pristine_;
+    std::set<DWORD> processes_;  // running before the sample was written
     bool written_ = false;
 };
 
