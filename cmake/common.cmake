@@ -16,3 +16,26 @@ function(zan_program_flags target)
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables>)
   target_link_options(${target} PRIVATE ${ZAN_WIN4_LINK} -static-libgcc -s)
 endfunction()
+
+# The shipped programs are 32-bit; the same sources also build as a 64-bit twin that runs
+# under 64-bit Wine. What differs between the two is named here, once.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(ZAN_ARCH_SUFFIX 64)
+  set(ZAN_DLL_ENTRY DllEntryPoint)
+else()
+  set(ZAN_ARCH_SUFFIX "")
+  set(ZAN_DLL_ENTRY _DllEntryPoint@12)
+endif()
+set(ZAN_DLLTOOL ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool)
+
+# zan_arch_def(input output): a module-definition file with stdcall names as this
+# architecture spells them (x86_64 has no @N decorations, so no aliases either).
+function(zan_arch_def input output)
+  file(READ ${input} text)
+  if(ZAN_ARCH_SUFFIX)
+    string(REGEX REPLACE " = [A-Za-z_]+@[0-9]+" "" text "${text}")
+    string(REGEX REPLACE "([A-Za-z_])@[0-9]+" "\\1" text "${text}")
+  endif()
+  file(WRITE ${output} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${input})
+endfunction()

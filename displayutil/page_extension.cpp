@@ -1,5 +1,7 @@
 #include "page_extension.h"
 
+#include <stddef.h>
+
 #include "adapter_identification.h"
 #include "adapter_state.h"
 #include "com_server.h"
@@ -11,8 +13,10 @@ const char displayUtilityTitle[] = "ｻﾞﾝﾛ ﾃﾞｨｽﾌﾟﾚｲ ﾕｰ
 namespace {
 
 // The page record in its first form (without the later wizard fields), which every
-// version of the common controls accepts.
-const DWORD kPageRecordSize = 40;
+// version of the common controls accepts: 40 bytes in the shipped 32-bit module.
+// (The headers' PROPSHEETPAGEA_V1_SIZE is the same, but not a constant expression.)
+const DWORD kPageRecordSize = offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(UINT *);
+static_assert(sizeof(void *) != 4 || kPageRecordSize == 40, "Windows 95 knows a 40-byte page");
 
 HRESULT STDMETHODCALLTYPE ExtensionQueryInterface(DisplayPageExtension *self, const GUID &iid, void **out)
 {

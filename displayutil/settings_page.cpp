@@ -263,7 +263,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetWindowLongA(page, DWL_USER, (LONG)lParam);
+        SetWindowLongPtrA(page, DWLP_USER, lParam);
         pageWindow = page;
         BuildModeTable();
         ShowCurrentMode(page);

@@ -63,12 +63,12 @@ void SubclassSettingsPage(HWND page)
         text[sizeof text - 1] = '\0';
         if (!IsSettingsPageTitle(text))
             continue;
-        WNDPROC old = (WNDPROC)GetWindowLongA(child, GWL_WNDPROC);
+        WNDPROC old = (WNDPROC)GetWindowLongPtrA(child, GWLP_WNDPROC);
         if (!old)
             return;
         settingsPageOldProc = old;
         settingsPageWindow = child;
-        SetWindowLongA(child, GWL_WNDPROC, (LONG)SettingsPageSubclassProc);
+        SetWindowLongPtrA(child, GWLP_WNDPROC, (LONG_PTR)SettingsPageSubclassProc);
         return;
     }
     // Not there yet: a page's window is made when the page is first shown; a later call
@@ -89,8 +89,8 @@ LRESULT CALLBACK SettingsPageSubclassProc(HWND window, UINT message, WPARAM wPar
     } else if (message == WM_NCDESTROY && window == settingsPageWindow) {
         // The window goes: give it back its procedure and forget it, so that the next
         // Display sheet in this process is subclassed afresh and starts as the first did.
-        if ((WNDPROC)GetWindowLongA(window, GWL_WNDPROC) == SettingsPageSubclassProc)
-            SetWindowLongA(window, GWL_WNDPROC, (LONG)old);
+        if ((WNDPROC)GetWindowLongPtrA(window, GWLP_WNDPROC) == SettingsPageSubclassProc)
+            SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)old);
         ForgetSubclass();
     }
     return CallWindowProcA(old, window, message, wParam, lParam);

@@ -4,7 +4,11 @@
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win32
+# 64-bit Wine only, under its usual command names (tools/wine64): see tools/deps.
+export WINEARCH=win64
+export WINELOADER=/usr/lib/wine/wine64
+PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+export PATH
 
 zan_machine_down() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then

@@ -37,7 +37,7 @@ BOOL StartUninstall(HWND dialog, WPARAM, LPARAM)
     return 1;
 }
 
-BOOL CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:

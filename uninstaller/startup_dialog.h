@@ -13,7 +13,7 @@
 
 // Procedure of dialog 101: "はい" starts the uninstall, "いいえ" forgets the boot folder and
 // ends the dialog. Esc and the close box do nothing.
-BOOL CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Handler of "はい": centres the dialog again and posts UM_UNINSTALL to it. Returns 1.
 BOOL StartUninstall(HWND dialog, WPARAM wParam, LPARAM lParam);
 // Moves the window to the centre of the primary screen, keeping its size and Z order.

@@ -198,7 +198,7 @@ HPROPSHEETPAGE PageTest::CreateUtilityPage()
 {
     PROPSHEETPAGEA psp;
     ZeroMemory(&psp, sizeof psp);
-    psp.dwSize = 40;
+    psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
     psp.dwFlags = PSP_USEHICON | PSP_USETITLE;
     psp.hInstance = moduleInstance;
     psp.pszTemplate = MAKEINTRESOURCEA(IDD_SETTINGS_PAGE);

@@ -37,7 +37,7 @@ protected:
     bool SystemPageSubclassed()
     {
         return settingsPageOldProc && system_.window && settingsPageWindow == system_.window &&
-               (WNDPROC)GetWindowLongA(system_.window, GWL_WNDPROC) == SettingsPageSubclassProc;
+               (WNDPROC)GetWindowLongPtrA(system_.window, GWLP_WNDPROC) == SettingsPageSubclassProc;
     }
     LONG movedIndex_ = -1;
 };
