@@ -54,7 +54,7 @@ void PrintHostUsage()
         "Plays the Display properties sheet: registers the server, creates its extension with\n"
         "CoCreateInstance, collects the pages of AddPages beside a system settings page and\n"
         "shows them in the sheet \"画面のプロパティ\".\n"
-        "  --dll PATH            server module (default ..\\dist\\ZANUTL.DLL beside the host)\n"
+        "  --dll PATH            server module (default ZANUTL.DLL of the build beside the host)\n"
         "  --no-register         use the handler and class keys as they are\n"
         "  --keep-registration   leave the keys written at start in place\n"
         "  --log FILE            append a record of events to FILE\n"

@@ -108,7 +108,7 @@ std::string DefaultServerPath()
     if (n == 0 || n >= sizeof exe)
         return "ZANUTL.DLL";
     std::string path(exe, n);
-    path = path.substr(0, path.find_last_of('\\') + 1) + "..\\dist\\ZANUTL.DLL";
+    path = path.substr(0, path.find_last_of('\\') + 1) + "..\\" ZAN_DIST_FOLDER "\\ZANUTL.DLL";
     char full[MAX_PATH];
     DWORD m = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
     return m > 0 && m < sizeof full ? std::string(full) : path;
