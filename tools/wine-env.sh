@@ -46,6 +46,9 @@ zan_machine_up() {
     # Without a window manager, Wine waits about two seconds whenever a managed window
     # closes; Wine-drawn frames are also what a screenshot should show.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+    # A program that crashes ends at once with its backtrace in its output, instead of
+    # waiting under an error dialog that nobody can see until CTest's time-out.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
     # The dialogs ask for the Japanese system fonts; these stand in for them.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
