@@ -1,5 +1,7 @@
 #include "import_counter.h"
 
+#include "import_patch.h"
+
 #include <set>
 #include <sstream>
 
@@ -137,6 +139,7 @@ struct Entry {
     const char *name;
     void *wrapper;
     void **original;
+    bool patched = false;
 };
 
 Entry entries[] = {
@@ -154,54 +157,7 @@ Entry entries[] = {
     {"kernel32.dll", "LocalFree", (void *)CountLocalFree, (void **)&real.localFree},
 };
 
-bool WriteSlot(void **slot, void *value)
-{
-    DWORD old;
-    if (!VirtualProtect(slot, sizeof(void *), PAGE_READWRITE, &old))
-        return false;
-    *slot = value;
-    DWORD ignored;
-    VirtualProtect(slot, sizeof(void *), old, &ignored);
-    return true;
-}
-
-void **FindImportSlot(HMODULE module, const char *dll, const char *function)
-{
-    BYTE *base = (BYTE *)module;
-    const IMAGE_DOS_HEADER *dos = (const IMAGE_DOS_HEADER *)base;
-    if (!base || dos->e_magic != IMAGE_DOS_SIGNATURE)
-        return nullptr;
-    const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress)
-        return nullptr;
-    for (const IMAGE_IMPORT_DESCRIPTOR *desc = (const IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress);
-         desc->Name; ++desc) {
-        if (lstrcmpiA((const char *)(base + desc->Name), dll) != 0 || !desc->OriginalFirstThunk)
-            continue;
-        void **iat = (void **)(base + desc->FirstThunk);
-        const IMAGE_THUNK_DATA *names = (const IMAGE_THUNK_DATA *)(base + desc->OriginalFirstThunk);
-        for (int k = 0; names[k].u1.AddressOfData; ++k) {
-            if (IMAGE_SNAP_BY_ORDINAL(names[k].u1.Ordinal))
-                continue;
-            const IMAGE_IMPORT_BY_NAME *n = (const IMAGE_IMPORT_BY_NAME *)(base + names[k].u1.AddressOfData);
-            if (lstrcmpA((const char *)n->Name, function) == 0)
-                return &iat[k];
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
-
-void *ReplaceImport(HMODULE module, const char *dll, const char *function, void *replacement)
-{
-    void **slot = FindImportSlot(module, dll, function);
-    if (!slot)
-        return nullptr;
-    void *previous = *slot;
-    return WriteSlot(slot, replacement) ? previous : nullptr;
-}
 
 bool InstallImportCounters(HMODULE module)
 {
@@ -209,13 +165,10 @@ bool InstallImportCounters(HMODULE module)
     countedModule = module;
     bool any = false;
     for (Entry &e : entries) {
-        HMODULE system = GetModuleHandleA(e.dll);
-        *e.original = system ? (void *)GetProcAddress(system, e.name) : nullptr;
-        void *previous = ReplaceImport(module, e.dll, e.name, e.wrapper);
-        if (previous) {
-            *e.original = previous;
-            any = true;
-        }
+        // A wrapper is reached only through its patched entry, so only those need an original.
+        *e.original = PatchImport(module, e.dll, e.name, e.wrapper);
+        e.patched = *e.original != nullptr;
+        any = any || e.patched;
     }
     ResetResourceCounts();
     return any;
@@ -226,9 +179,9 @@ void RemoveImportCounters()
     if (!countedModule)
         return;
     for (Entry &e : entries) {
-        void **slot = FindImportSlot(countedModule, e.dll, e.name);
-        if (slot && *slot == e.wrapper && *e.original)
-            WriteSlot(slot, *e.original);
+        if (e.patched)
+            PatchImport(countedModule, e.dll, e.name, *e.original);
+        e.patched = false;
     }
     countedModule = nullptr;
 }

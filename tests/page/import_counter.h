@@ -26,8 +26,4 @@ ResourceCounts CurrentResourceCounts();
 void ResetResourceCounts();
 std::string Describe(const ResourceCounts &c);
 
-// Points one import entry of a module at a replacement; returns the previous entry, or
-// null when the module does not import that function from that library.
-void *ReplaceImport(HMODULE module, const char *dll, const char *function, void *replacement);
-
 #endif

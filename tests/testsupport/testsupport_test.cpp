@@ -1,11 +1,13 @@
-// The process runner and the dialog answerer, checked against Wine's own programs and
-// message boxes before other tests rely on them.
+// The process runner, the dialog answerer and the import patcher, checked against Wine's
+// own programs, message boxes and loader before other tests rely on them.
 #include "dialog_answerer.h"
 #include "file_fixture.h"
+#include "import_patch.h"
 #include "process_runner.h"
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 
 namespace {
@@ -34,7 +36,104 @@ DWORD WINAPI ShowTwoBoxes(void *param)
     return 0;
 }
 
+// A loaded image as small as the import walk needs: "ZANFAKE.DLL" gives entry 0 by ordinal
+// and entry 1 by name; "ZANBOUND.DLL" has no name table, and its slot holds a value that,
+// taken for a name's address, would lead to the same name.
+struct FakeImage {
+    IMAGE_DOS_HEADER dos;
+    IMAGE_NT_HEADERS nt;
+    IMAGE_IMPORT_DESCRIPTOR libraries[3];
+    IMAGE_THUNK_DATA names[3];
+    IMAGE_THUNK_DATA slots[3];
+    IMAGE_THUNK_DATA boundSlots[2];
+    struct {
+        WORD hint;
+        char name[8];
+    } second;
+    char fakeName[16];
+    char boundName[16];
+} image;
+
+DWORD Rva(const void *p) { return DWORD(static_cast<const BYTE *>(p) - reinterpret_cast<const BYTE *>(&image)); }
+
+void BuildFakeImage()
+{
+    memset(&image, 0, sizeof image);
+    image.dos.e_magic = IMAGE_DOS_SIGNATURE;
+    image.dos.e_lfanew = LONG(Rva(&image.nt));
+    image.nt.Signature = IMAGE_NT_SIGNATURE;
+    image.nt.OptionalHeader.Magic = IMAGE_NT_OPTIONAL_HDR_MAGIC;
+    image.nt.OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    image.nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress = Rva(image.libraries);
+    strcpy(image.fakeName, "ZANFAKE.DLL");
+    strcpy(image.boundName, "ZANBOUND.DLL");
+    strcpy(image.second.name, "Second");
+    image.libraries[0].Name = Rva(image.fakeName);
+    image.libraries[0].OriginalFirstThunk = Rva(image.names);
+    image.libraries[0].FirstThunk = Rva(image.slots);
+    image.names[0].u1.Ordinal = IMAGE_ORDINAL_FLAG | 2;
+    image.names[1].u1.AddressOfData = Rva(&image.second);
+    image.slots[0].u1.Function = 0x1000;
+    image.slots[1].u1.Function = 0x2000;
+    image.libraries[1].Name = Rva(image.boundName);
+    image.libraries[1].FirstThunk = Rva(image.boundSlots);
+    image.boundSlots[0].u1.Function = Rva(&image.second);
+}
+
+DWORD WINAPI FixedTickCount() { return 12345; }
+
 } // namespace
+
+TEST(ImportPatcher, ReplacesTheNamedEntryOnlyAndPutsItBack)
+{
+    static const struct {
+        const char *dll;
+        const char *function;
+        int slot;   // the entry replaced in "ZANFAKE.DLL", -1 for none
+    } cases[] = {
+        {"ZANFAKE.DLL", "Second", 1},
+        {"zanfake.dll", "Second", 1},   // library names without regard to case
+        {"ZANFAKE.DLL", "second", -1},  // function names exactly
+        {"ZANFAKE.DLL", "Secon", -1},
+        {"ZANFAKE", "Second", -1},
+        {"ZANBOUND.DLL", "Second", -1},
+    };
+    HMODULE module = reinterpret_cast<HMODULE>(&image);
+    void *replacement = reinterpret_cast<void *>(0x5000);
+    for (const auto &c : cases) {
+        BuildFakeImage();
+        FakeImage built;
+        memcpy(&built, &image, sizeof image);
+        void *previous = PatchImport(module, c.dll, c.function, replacement);
+        FakeImage expected;
+        memcpy(&expected, &built, sizeof built);
+        if (c.slot >= 0) {
+            EXPECT_EQ(reinterpret_cast<void *>(built.slots[c.slot].u1.Function), previous) << c.dll << " " << c.function;
+            expected.slots[c.slot].u1.Function = 0x5000;
+        } else {
+            EXPECT_EQ(nullptr, previous) << c.dll << " " << c.function;
+        }
+        EXPECT_EQ(0, memcmp(&expected, &image, sizeof image)) << c.dll << " " << c.function;
+        if (c.slot >= 0) {
+            EXPECT_EQ(replacement, PatchImport(module, c.dll, c.function, previous));
+            EXPECT_EQ(0, memcmp(&built, &image, sizeof image)) << c.dll << " " << c.function;
+        }
+    }
+    EXPECT_EQ(nullptr, PatchImport(nullptr, "kernel32.dll", "GetTickCount", replacement));
+
+    // This program's own table, as the loader left it.
+    void *real = reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTickCount"));
+    {
+        ImportPatch patch("kernel32.dll", "GetTickCount", reinterpret_cast<void *>(FixedTickCount));
+        ImportPatch missing("kernel32.dll", "ZanNoSuchFunction", reinterpret_cast<void *>(FixedTickCount));
+        ASSERT_TRUE(patch.installed());
+        EXPECT_EQ(real, patch.original());
+        EXPECT_EQ(12345u, GetTickCount());
+        EXPECT_FALSE(missing.installed());
+        EXPECT_EQ(nullptr, missing.original());
+    }
+    EXPECT_EQ(real, PatchImport(GetModuleHandleA(nullptr), "kernel32.dll", "GetTickCount", real));
+}
 
 TEST(ProcessRunner, ReturnsExitCodeUsesDirectoryAndEnvironment)
 {
