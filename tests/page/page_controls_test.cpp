@@ -49,7 +49,7 @@ protected:
 
 TEST_F(PageControls, ShowTheModeInForceWithTheBoardsLabels)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     std::vector<std::string> colours = ComboItems(IDC_COLOR_DEPTH);
     if (isWin9x)
         EXPECT_EQ((std::vector<std::string>{"256 色", "32768 色", "65536 色", "16777216 色", "True Color"}), colours);
@@ -67,7 +67,7 @@ TEST_F(PageControls, ShowTheModeInForceWithTheBoardsLabels)
 
 TEST_F(PageControls, ChoicesKeepTheirIndexWhereItFitsAndClampOtherwise)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     // 256 colours: the area (800 x 600) and the refresh index (75 Hz) fit.
     ChooseColor(0);
     EXPECT_TRUE(sheet_.ApplyEnabled());
@@ -114,7 +114,7 @@ TEST_F(PageControls, ChoicesKeepTheirIndexWhereItFitsAndClampOtherwise)
 
 TEST_F(PageControls, ARealTrackbarMoveRefillsTheRefreshList)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     ChooseColor(0);
     sheet_.Run(50);
     SetFocus(Control(IDC_DESKTOP_AREA));
@@ -130,7 +130,7 @@ TEST_F(PageControls, ARealTrackbarMoveRefillsTheRefreshList)
 TEST_F(PageControls, Direct3DBoxFollowsTheDepthOnTheWindows95Family)
 {
     if (!isWin9x) {
-        OpenSheet(1);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
         EXPECT_FALSE(D3DVisible());
         EXPECT_FALSE(D3DGroupVisible());
         ChooseColor(0);
@@ -138,7 +138,7 @@ TEST_F(PageControls, Direct3DBoxFollowsTheDepthOnTheWindows95Family)
         return;
     }
     ASSERT_EQ(1u, has555or565);
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     EXPECT_TRUE(D3DVisible());
     EXPECT_TRUE(D3DGroupVisible());
     // 64K colours: the 565 format, no Direct3D colours, nothing to choose.
@@ -170,7 +170,7 @@ TEST_F(PageControls, Direct3DChoiceEnablesApplyAndIsRecordedAtApply)
     if (!isWin9x)
         GTEST_SKIP() << "the box exists only on the Windows 95 family";
     SetCurrentMode(8, 800, 600, 75);
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     ASSERT_EQ(Depth("256 色"), ComboSelection(IDC_COLOR_DEPTH));
     EXPECT_FALSE(D3DChecked()) << "555or565 = 1: no Direct3D colours";
     EXPECT_TRUE(D3DEnabled());
@@ -205,7 +205,7 @@ TEST_F(PageControls, Direct3DBoxIsHiddenWhenTheDriverDoesNotNeedIt)
         isWin9x = c.win9x;
         has555or565 = c.format;
         d3dFullSupport = c.fullSupport;
-        OpenSheet(1);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
         EXPECT_FALSE(D3DVisible());
         EXPECT_FALSE(D3DGroupVisible());
         for (int i = 0; i < (int)ComboItems(IDC_COLOR_DEPTH).size(); ++i) {
@@ -220,7 +220,7 @@ TEST_F(PageControls, AModeInForceThatTheTableLacksIsNotAppliedUnlessChosen)
 {
     // 640 x 400 never reaches the table.
     SetCurrentMode(16, 640, 400, 60);
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     // The last depth, area and code stand in for it.
     EXPECT_EQ((int)ComboItems(IDC_COLOR_DEPTH).size() - 1, ComboSelection(IDC_COLOR_DEPTH));
     EXPECT_EQ("1024 x 768 ﾋﾟｸｾﾙ", ControlText(IDC_AREA_TEXT));
@@ -250,7 +250,7 @@ TEST_F(PageControls, WithoutAnyUsableModeThePageOffersNothingAndAppliesNothing)
 {
     UseModes({{8, 640, 400, {60}}, {16, 320, 200, {60}}, {16, 639, 480, {60}}});
     SetCurrentMode(16, 320, 200, 60);
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     EXPECT_EQ(0u, colorDepthCount);
     EXPECT_TRUE(ComboItems(IDC_COLOR_DEPTH).empty());
     EXPECT_TRUE(ComboItems(IDC_REFRESH_RATE).empty());
@@ -278,7 +278,7 @@ TEST_F(PageControls, WithoutAnyUsableModeThePageOffersNothingAndAppliesNothing)
 
 TEST_F(PageControls, VersionDialogOpensCentredAndChangesNothing)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     DialogAnswerer answerer({Answer("ﾊﾞｰｼﾞｮﾝ情報", "Ｖｅｒ １．００", IDOK)});
     SendMessageA(UtilityPage(), WM_COMMAND, MAKEWPARAM(IDC_SHOW_VERSION, 0), 0);
     ASSERT_TRUE(answerer.Wait(20000)) << answerer.Failure();

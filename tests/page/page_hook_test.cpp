@@ -20,7 +20,7 @@ protected:
     // The page in front with the keyboard focus on the trackbar, which takes no Alt keys.
     void OpenWithFocus()
     {
-        OpenSheet(1);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
         SetForegroundWindow(sheet_.Window());
         SetFocus(Control(IDC_DESKTOP_AREA));
         sheet_.Run(100);
@@ -41,7 +41,7 @@ protected:
 TEST_F(PageHook, AltArrowStepsAtTheRepeatAndAtTheRelease)
 {
     KeyRecorder later;   // made before the page's hook, so asked after it
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     KeyDown(VK_MENU);
     KeyDown(VK_LEFT);
     EXPECT_TRUE(PositionsSent().empty()) << "the first press makes no step";
@@ -62,7 +62,7 @@ TEST_F(PageHook, AltArrowStepsAtTheRepeatAndAtTheRelease)
 TEST_F(PageHook, EachArrowStepsItsAxisAndTheEndOfAListStillEnablesApply)
 {
     DriverSimSetPosition(0x00100021);   // horizontal at the first value of its list
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     AltTap(VK_RIGHT);
     EXPECT_EQ((std::vector<DWORD>{0x00100021}), PositionsSent()) << "at the end: the same position again";
     EXPECT_TRUE(sheet_.ApplyEnabled());
@@ -77,7 +77,7 @@ TEST_F(PageHook, EachArrowStepsItsAxisAndTheEndOfAListStillEnablesApply)
 TEST_F(PageHook, EscapeReturnsToTheBaselineWithoutEnablingApply)
 {
     KeyRecorder later;
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     StepAwayFromBaseline();
     KeyDown(VK_ESCAPE);
     EXPECT_TRUE(PositionsSent().empty()) << "the press does nothing";
@@ -89,7 +89,7 @@ TEST_F(PageHook, EscapeReturnsToTheBaselineWithoutEnablingApply)
 
 TEST_F(PageHook, EscapeInTheSheetCancelsAndTheResetIsStored)
 {
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     StepAwayFromBaseline();
     DeliverDialogKeysTo(sheet_.Window());
     Tap(VK_ESCAPE);
@@ -104,7 +104,7 @@ TEST_F(PageHook, EscapeInTheSheetCancelsAndTheResetIsStored)
 
 TEST_F(PageHook, ARightClickOnThePicturesReturnsToTheBaselineWithoutEnablingApply)
 {
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     StepAwayFromBaseline();
     RightClick(Control(IDC_MONITOR_PICTURE));
     EXPECT_EQ((std::vector<DWORD>{0x00110021}), PositionsSent());
@@ -121,7 +121,7 @@ TEST_F(PageHook, ARightClickOnThePicturesReturnsToTheBaselineWithoutEnablingAppl
 
 TEST_F(PageHook, LeftClicksAndMouseMovesDoNothing)
 {
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     StepAwayFromBaseline();
     HWND picture = Control(IDC_MONITOR_PICTURE);
     EXPECT_EQ(0, SendMessageA(picture, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10)));
@@ -137,7 +137,7 @@ TEST_F(PageHook, LeftClicksAndMouseMovesDoNothing)
 TEST_F(PageHook, ArrowsWithoutAltPassToTheOtherHooksAndTheFocusedControl)
 {
     KeyRecorder later;
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     Tap(VK_LEFT);
     EXPECT_TRUE(PositionsSent().empty());
     EXPECT_EQ(2, later.Count(VK_LEFT)) << "press and release reach the next hook";
@@ -149,7 +149,7 @@ TEST_F(PageHook, ArrowsWithoutAltPassToTheOtherHooksAndTheFocusedControl)
 
 TEST_F(PageHook, TheHookLivesOnlyWhileThePageIsActive)
 {
-    OpenWithFocus();
+    ASSERT_NO_FATAL_FAILURE(OpenWithFocus());
     HHOOK first = keyboardHook;
     EXPECT_NE(nullptr, first);
     sheet_.Select(0);
@@ -220,7 +220,7 @@ RECT RectInPage(HWND page, HWND control)
 
 TEST_F(PageHook, PicturesArePlacedAroundTheMonitorAsDesigned)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     // The controls are placed when they are made, in the page's client area of that time:
     // the template's 255 x 225 dialog units (the sheet may resize the page afterwards).
     RECT client = {0, 0, 255, 225};
@@ -261,7 +261,7 @@ TEST_F(PageHook, PicturesArePlacedAroundTheMonitorAsDesigned)
 
 TEST_F(PageHook, ThePictureShowsTheLogoOnceThePageHasBeenActive)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     HWND picture = Control(IDC_MONITOR_PICTURE);
     EXPECT_EQ(1u, monitorPictureIndex);
     const std::vector<DWORD> desktop = BitmapPixels(IDB_MONITOR_DESKTOP, 160, 120);

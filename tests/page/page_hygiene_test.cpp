@@ -30,7 +30,7 @@ protected:
     // a step with Alt+Left, the system page again (hook out), back, and the sheet closed.
     void Cycle()
     {
-        OpenSheet(0, 1, kSystemPageTitle, 30);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(0, 1, kSystemPageTitle, 30));
         sheet_.Select(1, 30);
         UpdateWindow(sheet_.Window());
         SetKeySettleTime(15);
@@ -50,14 +50,14 @@ protected:
 TEST_F(PageHygiene, AHundredVisitsGiveBackWhatTheyTake)
 {
     ASSERT_TRUE(InstallImportCounters(GetModuleHandleA(nullptr)));
-    Cycle();   // the first visit loads what stays (the position lists, the classes' cursors)
+    ASSERT_NO_FATAL_FAILURE(Cycle());   // the first visit loads what stays (the position lists, the classes' cursors)
     const int windowsBefore = ThreadWindows();
     ResetResourceCounts();
 
     const int cycles = 100;
     ResourceCounts afterFirst;
     for (int i = 0; i < cycles; ++i) {
-        Cycle();
+        ASSERT_NO_FATAL_FAILURE(Cycle());
         if (i == 0)
             afterFirst = CurrentResourceCounts();
         ASSERT_EQ(nullptr, keyboardHook);

@@ -44,7 +44,7 @@ protected:
 
 TEST_F(PageSubclass, OnlyTheUtilityPageShownItAppliesAndNothingIsSubclassed)
 {
-    OpenSheet(1);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(1));
     PrepareApply();
     sheet_.Press(PSBTN_OK);
     EXPECT_FALSE(sheet_.IsOpen());
@@ -56,7 +56,7 @@ TEST_F(PageSubclass, OnlyTheUtilityPageShownItAppliesAndNothingIsSubclassed)
 
 TEST_F(PageSubclass, SystemPageFirstThenTheUtilityPageTheUtilityApplies)
 {
-    OpenSheet(0);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(0));
     EXPECT_EQ(nullptr, settingsPageOldProc);
     sheet_.Select(1);
     EXPECT_TRUE(SystemPageSubclassed());
@@ -70,7 +70,7 @@ TEST_F(PageSubclass, SystemPageFirstThenTheUtilityPageTheUtilityApplies)
 
 TEST_F(PageSubclass, SystemPageActivatedLastAppliesAloneUntilTheUtilityIsActiveAgain)
 {
-    OpenSheet(0);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(0));
     sheet_.Select(1);
     sheet_.Select(0);   // seen through the subclass
     EXPECT_EQ(0u, pageOwnsMode);
@@ -96,7 +96,7 @@ TEST_F(PageSubclass, SystemPageMadeAfterTheUtilityPageIsSubclassedAtApply)
 {
     for (int utilityIndex : {1, 0}) {
         SCOPED_TRACE(utilityIndex == 1 ? "system page first in the sheet" : "utility page first in the sheet");
-        OpenSheet(utilityIndex, utilityIndex);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(utilityIndex, utilityIndex));
         sheet_.Select(1 - utilityIndex);   // the system page is made now, not subclassed
         EXPECT_EQ(nullptr, settingsPageOldProc);
         EXPECT_EQ(1, system_.activations);
@@ -117,7 +117,7 @@ TEST_F(PageSubclass, EachTitleOfTheSystemPageIsFoundAndNothingElse)
     const char *titles[] = {"ﾃﾞｨｽﾌﾟﾚｲの詳細", "ﾃﾞｨｽﾌﾟﾚｲの設定", "ディスプレイの詳細", "ディスプレイの設定", "設定"};
     for (const char *title : titles) {
         SCOPED_TRACE(title);
-        OpenSheet(0, 1, title);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(0, 1, title));
         sheet_.Select(1);
         EXPECT_TRUE(SystemPageSubclassed());
         sheet_.Close();
@@ -126,7 +126,7 @@ TEST_F(PageSubclass, EachTitleOfTheSystemPageIsFoundAndNothingElse)
     const char *others[] = {"ﾃﾞｨｽﾌﾟﾚｲの詳細 ", "ﾃﾞｨｽﾌﾟﾚｲ", "ディスプレイ", "設定 ", "ﾃﾞｨｽﾌﾟﾚｲの詳", "画面"};
     for (const char *title : others) {
         SCOPED_TRACE(title);
-        OpenSheet(0, 1, title);
+        ASSERT_NO_FATAL_FAILURE(OpenSheet(0, 1, title));
         sheet_.Select(1);
         EXPECT_EQ(nullptr, settingsPageOldProc);
         // Not recognised: each page applies for itself.
@@ -142,7 +142,7 @@ TEST_F(PageSubclass, EachTitleOfTheSystemPageIsFoundAndNothingElse)
 TEST_F(PageSubclass, ASecondSheetInTheSameProcessSharesApplyLikeTheFirst)
 {
     // First sheet: the system page had the last word.
-    OpenSheet(0);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(0));
     sheet_.Select(1);
     sheet_.Select(0);
     PrepareApply();
@@ -157,7 +157,7 @@ TEST_F(PageSubclass, ASecondSheetInTheSameProcessSharesApplyLikeTheFirst)
 
     // Second sheet, the same visits as the first's second half: the utility applies alone.
     system_ = SystemPageRecord();
-    OpenSheet(0);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(0));
     sheet_.Select(1);
     EXPECT_TRUE(SystemPageSubclassed()) << "the new system page is subclassed afresh";
     PrepareApply();
@@ -173,7 +173,7 @@ TEST_F(PageSubclass, ASecondSheetInTheSameProcessSharesApplyLikeTheFirst)
 
 TEST_F(PageSubclass, WhenTheUtilityPageGoesFirstTheSystemPageAppliesAgain)
 {
-    OpenSheet(0);
+    ASSERT_NO_FATAL_FAILURE(OpenSheet(0));
     sheet_.Select(1);
     ASSERT_TRUE(SystemPageSubclassed());
     ASSERT_EQ(1u, pageOwnsMode);
