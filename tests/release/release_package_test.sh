@@ -25,15 +25,12 @@ check "the release holds README.TXT, the ZIP and the image, nothing else" \
 # README.TXT: Shift-JIS with CR LF, and nothing but the text of its source.
 check "README.TXT: every line ends in CR LF" \
   same "$(tr -cd '\n' <"$readme" | wc -c)" "$(grep -c $'\r$' "$readme")"
-check "README.TXT: no CR outside a line end" \
-  same "$(tr -cd '\r' <"$readme" | wc -c)" "$(tr -cd '\n' <"$readme" | wc -c)"
 check "README.TXT: CP932 text of the source" \
   cmp -s <(iconv -f CP932 -t UTF-8 "$readme" | tr -d '\r') "$src/tools/release/README.TXT.utf8"
-# 画面のプロパティ and ｻﾞﾝﾛ as CP932 bytes: the text really is Shift-JIS, half-width
-# katakana included, not UTF-8 that happens to decode.
+# 画面のプロパティ as CP932 bytes: the text really is Shift-JIS, not UTF-8 that happens to
+# decode.
 check "README.TXT: 画面のプロパティ in Shift-JIS" \
   grep -q $'\x89\xe6\x96\xca\x82\xcc\x83\x76\x83\x8d\x83\x70\x83\x65\x83\x42' "$readme"
-check "README.TXT: ｻﾞﾝﾛ in half-width katakana" grep -q $'\xbb\xde\xdd\xdb' "$readme"
 # The version the README gives is the one ZANDEL.EXE carries: the value after "FileVersion"
 # in its version resource (UTF-16; the value is ASCII, so its zero bytes can go).
 key=$(LC_ALL=C grep -obUaP 'F\x00i\x00l\x00e\x00V\x00e\x00r\x00s\x00i\x00o\x00n\x00\x00\x00' \
