@@ -5,6 +5,8 @@
 // simulation may be the very module whose import table it rewrites.
 #include "driver_sim.h"
 
+#include "import_patch.h"
+
 namespace {
 
 // The escape record, by 32-bit field number.
@@ -27,7 +29,7 @@ enum { MAX_RULES = 32, MAX_PATCHES = 64, KEY_PATH_BUFFER = 260 };
 
 struct Patch {
     HMODULE module;
-    void **slot;
+    int which;   // index in the replacements
     void *original;
 };
 
@@ -51,20 +53,12 @@ bool keyAttached;
 DWORD format555;   // read at attach: 1 when "555or565" is 0
 
 typedef int(WINAPI *ExtEscapeProc)(HDC, int, int, LPCSTR, int, LPSTR);
-typedef BOOL(WINAPI *EnumDisplaySettingsProc)(LPCSTR, DWORD, DEVMODEA *);
-typedef LONG(WINAPI *ChangeDisplaySettingsProc)(DEVMODEA *, DWORD);
 ExtEscapeProc realExtEscape;
-EnumDisplaySettingsProc realEnumDisplaySettings;
-ChangeDisplaySettingsProc realChangeDisplaySettings;
 
-void ResolveRealFunctions()
+void ResolveRealEscape()
 {
     if (realExtEscape) return;
-    HMODULE gdi = LoadLibraryA("gdi32.dll");
-    HMODULE user = LoadLibraryA("user32.dll");
-    realExtEscape = (ExtEscapeProc)(void *)GetProcAddress(gdi, "ExtEscape");
-    realEnumDisplaySettings = (EnumDisplaySettingsProc)(void *)GetProcAddress(user, "EnumDisplaySettingsA");
-    realChangeDisplaySettings = (ChangeDisplaySettingsProc)(void *)GetProcAddress(user, "ChangeDisplaySettingsA");
+    realExtEscape = (ExtEscapeProc)(void *)GetProcAddress(LoadLibraryA("gdi32.dll"), "ExtEscape");
 }
 
 bool IsWin9xPlatform() { return (GetVersion() & 0x80000000u) != 0; }
@@ -211,7 +205,7 @@ int WINAPI SimExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize, 
             Record(c);
             return c.result;
         }
-        ResolveRealFunctions();
+        ResolveRealEscape();
         c.result = realExtEscape ? realExtEscape(dc, escape, inSize, in, outSize, out) : 0;
         Record(c);
         return c.result;
@@ -219,7 +213,7 @@ int WINAPI SimExtEscape(HDC dc, int escape, int inSize, LPCSTR in, int outSize, 
     if (escape != SIM_ESCAPE) {
         SimCall c = NewCall(SIM_ESCAPE_OTHER);
         c.escape = escape;
-        ResolveRealFunctions();
+        ResolveRealEscape();
         c.result = realExtEscape ? realExtEscape(dc, escape, inSize, in, outSize, out) : 0;
         Record(c);
         return c.result;
@@ -325,24 +319,11 @@ struct Replacement {
     void *function;
 };
 
-void *RealFunctionFor(int which)
-{
-    ResolveRealFunctions();
-    if (which == 0) return (void *)realExtEscape;
-    if (which == 1) return (void *)realEnumDisplaySettings;
-    return (void *)realChangeDisplaySettings;
-}
-
-bool WriteSlot(void **slot, void *value)
-{
-    DWORD old;
-    if (!VirtualProtect(slot, sizeof(void *), PAGE_READWRITE, &old)) return false;
-    *slot = value;
-    DWORD ignored;
-    VirtualProtect(slot, sizeof(void *), old, &ignored);
-    FlushInstructionCache(GetCurrentProcess(), slot, sizeof(void *));
-    return true;
-}
+const Replacement replacements[3] = {
+    {"gdi32.dll", "ExtEscape", (void *)SimExtEscape},
+    {"user32.dll", "EnumDisplaySettingsA", (void *)SimEnumDisplaySettingsA},
+    {"user32.dll", "ChangeDisplaySettingsA", (void *)SimChangeDisplaySettingsA},
+};
 
 }  // namespace
 
@@ -481,53 +462,17 @@ void DriverSimClearCalls()
 bool DriverSimInstall(HMODULE module)
 {
     EnsureInitialised();
-    ResolveRealFunctions();
-    const Replacement replacements[3] = {
-        {"gdi32.dll", "ExtEscape", (void *)SimExtEscape},
-        {"user32.dll", "EnumDisplaySettingsA", (void *)SimEnumDisplaySettingsA},
-        {"user32.dll", "ChangeDisplaySettingsA", (void *)SimChangeDisplaySettingsA},
-    };
-    BYTE *base = (BYTE *)module;
-    if (!base) return false;
-    const IMAGE_DOS_HEADER *dos = (const IMAGE_DOS_HEADER *)base;
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
-    const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
-    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress) return false;
     bool any = false;
-    for (const IMAGE_IMPORT_DESCRIPTOR *desc = (const IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress);
-         desc->Name; desc++) {
-        const char *dll = (const char *)(base + desc->Name);
-        void **iat = (void **)(base + desc->FirstThunk);
-        const IMAGE_THUNK_DATA *names =
-            desc->OriginalFirstThunk ? (const IMAGE_THUNK_DATA *)(base + desc->OriginalFirstThunk) : NULL;
-        for (int k = 0; iat[k]; k++) {
-            int which = -1;
-            bool inPlace = false;
-            for (int r = 0; r < 3 && which < 0 && !inPlace; r++) {
-                if (iat[k] == replacements[r].function) {
-                    inPlace = true;
-                    break;
-                }
-                bool byName = false;
-                if (names && !IMAGE_SNAP_BY_ORDINAL(names[k].u1.Ordinal) && lstrcmpiA(dll, replacements[r].dll) == 0) {
-                    const IMAGE_IMPORT_BY_NAME *n = (const IMAGE_IMPORT_BY_NAME *)(base + names[k].u1.AddressOfData);
-                    byName = lstrcmpA((const char *)n->Name, replacements[r].name) == 0;
-                }
-                void *real = RealFunctionFor(r);
-                if (byName || (real && iat[k] == real)) which = r;
-            }
-            if (inPlace) any = true;
-            if (which < 0 || patchCount >= MAX_PATCHES) continue;
-            void *original = iat[k];
-            if (!WriteSlot(&iat[k], replacements[which].function)) continue;
-            patches[patchCount].module = module;
-            patches[patchCount].slot = &iat[k];
-            patches[patchCount].original = original;
-            patchCount++;
-            any = true;
-        }
+    for (int r = 0; r < 3 && patchCount < MAX_PATCHES; r++) {
+        void *original = PatchImport(module, replacements[r].dll, replacements[r].name, replacements[r].function);
+        if (!original) continue;
+        any = true;
+        // Installed twice, the entry already holds the simulation: nothing new to put back.
+        if (original == replacements[r].function) continue;
+        patches[patchCount].module = module;
+        patches[patchCount].which = r;
+        patches[patchCount].original = original;
+        patchCount++;
     }
     return any;
 }
@@ -537,7 +482,8 @@ void DriverSimUninstall(HMODULE module)
     int kept = 0;
     for (int i = 0; i < patchCount; i++) {
         if (patches[i].module == module) {
-            WriteSlot(patches[i].slot, patches[i].original);
+            const Replacement &r = replacements[patches[i].which];
+            PatchImport(module, r.dll, r.name, patches[i].original);
         } else {
             patches[kept++] = patches[i];
         }

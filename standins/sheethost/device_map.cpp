@@ -1,5 +1,7 @@
 #include "device_map.h"
 
+#include "import_patch.h"
+
 #include <string.h>
 
 namespace {
@@ -28,46 +30,17 @@ LONG WINAPI QueryValueWithVideoDevice(HKEY key, LPCSTR name, LPDWORD reserved, L
     return ERROR_SUCCESS;
 }
 
-void **ImportSlot(HMODULE module, const char *dll, const char *function)
-{
-    BYTE *base = reinterpret_cast<BYTE *>(module);
-    IMAGE_NT_HEADERS *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress)
-        return nullptr;
-    for (IMAGE_IMPORT_DESCRIPTOR *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress);
-         d->Name; ++d) {
-        if (_stricmp(reinterpret_cast<const char *>(base + d->Name), dll) != 0)
-            continue;
-        IMAGE_THUNK_DATA *names =
-            reinterpret_cast<IMAGE_THUNK_DATA *>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-        IMAGE_THUNK_DATA *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            const IMAGE_IMPORT_BY_NAME *byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char *>(byName->Name), function) == 0)
-                return reinterpret_cast<void **>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 bool ServeVideoDevice(HMODULE module, const std::string &path)
 {
-    void **slot = module ? ImportSlot(module, "ADVAPI32.dll", "RegQueryValueExA") : nullptr;
-    if (!slot)
+    void *serve = reinterpret_cast<void *>(QueryValueWithVideoDevice);
+    void *previous = PatchImport(module, "ADVAPI32.dll", "RegQueryValueExA", serve);
+    if (!previous)
         return false;
     videoDevice = path;
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    if (*slot != reinterpret_cast<void *>(QueryValueWithVideoDevice)) {
-        realQueryValue = reinterpret_cast<QueryValueProc>(*slot);
-        *slot = reinterpret_cast<void *>(QueryValueWithVideoDevice);
-    }
-    VirtualProtect(slot, sizeof *slot, old, &old);
+    // Served a second time, the entry already leads here and the real function stays known.
+    if (previous != serve)
+        realQueryValue = reinterpret_cast<QueryValueProc>(previous);
     return true;
 }
