@@ -89,34 +89,27 @@ TEST(ImportPatcher, ReplacesTheNamedEntryOnlyAndPutsItBack)
     static const struct {
         const char *dll;
         const char *function;
-        int slot;   // the entry replaced in "ZANFAKE.DLL", -1 for none
+        bool found;   // entry 1 of "ZANFAKE.DLL" replaced
     } cases[] = {
-        {"ZANFAKE.DLL", "Second", 1},
-        {"zanfake.dll", "Second", 1},   // library names without regard to case
-        {"ZANFAKE.DLL", "second", -1},  // function names exactly
-        {"ZANFAKE.DLL", "Secon", -1},
-        {"ZANFAKE", "Second", -1},
-        {"ZANBOUND.DLL", "Second", -1},
+        {"ZANFAKE.DLL", "Second", true},
+        {"zanfake.dll", "Second", true},   // library names without regard to case
+        {"ZANFAKE.DLL", "second", false},  // function names exactly
+        {"ZANFAKE.DLL", "Secon", false},
+        {"ZANFAKE", "Second", false},
+        {"ZANBOUND.DLL", "Second", false},
     };
     HMODULE module = reinterpret_cast<HMODULE>(&image);
     void *replacement = reinterpret_cast<void *>(0x5000);
     for (const auto &c : cases) {
         BuildFakeImage();
-        FakeImage built;
-        memcpy(&built, &image, sizeof image);
         void *previous = PatchImport(module, c.dll, c.function, replacement);
-        FakeImage expected;
-        memcpy(&expected, &built, sizeof built);
-        if (c.slot >= 0) {
-            EXPECT_EQ(reinterpret_cast<void *>(built.slots[c.slot].u1.Function), previous) << c.dll << " " << c.function;
-            expected.slots[c.slot].u1.Function = 0x5000;
-        } else {
-            EXPECT_EQ(nullptr, previous) << c.dll << " " << c.function;
-        }
-        EXPECT_EQ(0, memcmp(&expected, &image, sizeof image)) << c.dll << " " << c.function;
-        if (c.slot >= 0) {
+        EXPECT_EQ(c.found ? reinterpret_cast<void *>(0x2000) : nullptr, previous) << c.dll << " " << c.function;
+        EXPECT_EQ(0x1000u, image.slots[0].u1.Function) << c.dll << " " << c.function;
+        EXPECT_EQ(c.found ? 0x5000u : 0x2000u, image.slots[1].u1.Function) << c.dll << " " << c.function;
+        EXPECT_EQ(Rva(&image.second), image.boundSlots[0].u1.Function) << c.dll << " " << c.function;
+        if (c.found) {   // put back the same way
             EXPECT_EQ(replacement, PatchImport(module, c.dll, c.function, previous));
-            EXPECT_EQ(0, memcmp(&built, &image, sizeof image)) << c.dll << " " << c.function;
+            EXPECT_EQ(0x2000u, image.slots[1].u1.Function);
         }
     }
     EXPECT_EQ(nullptr, PatchImport(nullptr, "kernel32.dll", "GetTickCount", replacement));
