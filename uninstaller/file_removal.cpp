@@ -51,14 +51,26 @@ bool ScanLine(FILE *list, bool *marked)
     return readAny;
 }
 
-// Passes one line of the list on to `to`, or past it when `to` is null. Reads in the same
-// steps as ScanLine, so a second stream on the same list stays on the same line.
-void PassLine(FILE *from, FILE *to)
+// The bytes that text puts on disk through a text-mode stream, which writes "\n" as CR LF.
+long TextBytes(const char *text)
+{
+    long bytes = 0;
+    for (; *text; ++text)
+        bytes += *text == '\n' ? 2 : 1;
+    return bytes;
+}
+
+// Passes one line of the list on to `to`, or past it when `to` is null, adding to `*sent`
+// the bytes it writes. Reads in the same steps as ScanLine, so a second stream on the same
+// list stays on the same line.
+void PassLine(FILE *from, FILE *to, long *sent)
 {
     char buffer[kReadSize];
     while (fgets(buffer, kReadSize, from)) {
-        if (to)
+        if (to) {
             fputs(buffer, to);
+            *sent += TextBytes(buffer);
+        }
         size_t length = strlen(buffer);
         if (length > 0 && buffer[length - 1] == '\n')
             return;
@@ -158,59 +170,131 @@ bool ExamineList(const char *listPath, ListShape *shape)
     return true;
 }
 
-// Puts the entry (with a CR LF) at `offset` of the list, keeping every other byte.
-void InsertEntry(const char *listPath, const char *tempPath, long offset, const char *entry)
+// The list is never written in place: a cut-off or half-written "wininit.ini" would lose
+// the lines other programs have waiting in it. A new list is written completely under
+// the name `fresh` and checked, then takes the list's place by renames (Windows 95 has no
+// replace in one step); the old list stays under the name `saved` until the new one is in
+// place.
+struct ListNames {
+    char list[MAX_PATH];
+    char fresh[MAX_PATH];
+    char saved[MAX_PATH];
+};
+
+bool NameList(const char *windows, ListNames *names)
 {
-    FILE *list = fopen(listPath, "rb");
-    if (!list)
-        return;
-    FILE *temp = fopen(tempPath, "wb");
-    if (!temp) {
-        fclose(list);
-        return;
-    }
-    char buffer[512];
-    long copied = 0;
-    bool ok = true;
-    bool inserted = false;
-    for (;;) {
-        size_t want = sizeof buffer;
-        if (!inserted && offset - copied < static_cast<long>(want))
-            want = static_cast<size_t>(offset - copied);
-        if (!inserted && want == 0) {
-            ok = fputs(entry, temp) >= 0 && fputs("\r\n", temp) >= 0 && ok;
-            inserted = true;
-            continue;
-        }
-        size_t got = fread(buffer, 1, want, list);
-        if (got == 0)
-            break;
-        if (fwrite(buffer, 1, got, temp) != got)
-            ok = false;
-        copied += static_cast<long>(got);
-    }
-    if (ferror(list) || !inserted)
-        ok = false;
-    fclose(list);
-    if (fclose(temp) != 0)
-        ok = false;
-    if (ok)
-        CopyFileA(tempPath, listPath, FALSE);
-    DeleteFileA(tempPath);
+    return FormatPath(names->list, sizeof names->list, "%s\\wininit.ini", windows) &&
+           FormatPath(names->fresh, sizeof names->fresh, "%s\\wininit.zan", windows) &&
+           FormatPath(names->saved, sizeof names->saved, "%s\\wininit.zol", windows);
 }
 
-void AppendText(const char *listPath, bool needsNewline, const char *header, const char *entry)
+bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// An update cut short between its renames left the old list only under its saved name:
+// it goes back. When a list is in place beside it, that is the new one (it is only ever
+// renamed there whole), and the saved one is a mere leftover.
+void RecoverList(const ListNames &names)
 {
-    FILE *list = fopen(listPath, "a");
-    if (!list)
+    if (!Exists(names.saved))
         return;
-    if (needsNewline)
-        fputs("\n", list);
-    if (header)
-        fputs(header, list);
-    fputs(entry, list);
-    fputs("\n", list);
-    fclose(list);
+    if (Exists(names.list))
+        DeleteFileA(names.saved);
+    else
+        MoveFileA(names.saved, names.list);
+}
+
+// Whether the bytes on disk are the `expected` number, read back. A write that reported
+// success with part of its text missing would otherwise pass unseen.
+bool HasLength(const char *path, long expected)
+{
+    FILE *file = fopen(path, "rb");
+    if (!file)
+        return false;
+    char buffer[512];
+    long total = 0;
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        total += static_cast<long>(got);
+    bool ok = !ferror(file) && total == expected;
+    fclose(file);
+    return ok;
+}
+
+// Closes the new list and tells whether it came out whole: nothing failed on the way to
+// the disk and the file holds the `sent` bytes.
+bool CloseFresh(FILE *fresh, const ListNames &names, long sent)
+{
+    bool ok = !ferror(fresh);
+    if (fclose(fresh) != 0)
+        ok = false;
+    return ok && HasLength(names.fresh, sent);
+}
+
+// Puts the new list in the list's place; `replacing` when a list is there now. MoveFileA
+// never replaces an existing file, so a list that appeared meanwhile is not overwritten.
+void PublishFresh(const ListNames &names, bool replacing)
+{
+    if (replacing && !MoveFileA(names.list, names.saved)) {
+        DeleteFileA(names.fresh);
+        return;
+    }
+    if (!MoveFileA(names.fresh, names.list)) {
+        if (replacing)
+            MoveFileA(names.saved, names.list);
+        DeleteFileA(names.fresh);
+        return;
+    }
+    if (replacing)
+        DeleteFileA(names.saved);
+}
+
+// Copies `from` to `to` up to `limit` bytes (-1: to the end), adding to `*sent`. False when
+// a read or write failed or fewer than `limit` bytes were there.
+bool CopyBytes(FILE *from, FILE *to, long limit, long *sent)
+{
+    char buffer[512];
+    long copied = 0;
+    for (;;) {
+        size_t want = sizeof buffer;
+        if (limit >= 0 && limit - copied < static_cast<long>(want))
+            want = static_cast<size_t>(limit - copied);
+        if (want == 0)
+            break;
+        size_t got = fread(buffer, 1, want, from);
+        if (got == 0)
+            break;
+        if (fwrite(buffer, 1, got, to) != got)
+            return false;
+        copied += static_cast<long>(got);
+    }
+    *sent += copied;
+    return !ferror(from) && (limit < 0 || copied == limit);
+}
+
+// Writes the new list: the list's bytes (none when `hasList` is false) with `text` put in
+// at `offset` (-1: at the end), every other byte kept. Then it takes the list's place.
+void WriteWithText(const ListNames &names, bool hasList, long offset, const char *text)
+{
+    FILE *fresh = fopen(names.fresh, "wb");
+    if (!fresh)
+        return;
+    FILE *list = hasList ? fopen(names.list, "rb") : nullptr;
+    bool ok = !hasList || list;
+    long sent = 0;
+    if (list)
+        ok = ok && CopyBytes(list, fresh, offset, &sent);
+    if (ok && fputs(text, fresh) >= 0)
+        sent += static_cast<long>(strlen(text));
+    else
+        ok = false;
+    if (list) {
+        ok = ok && CopyBytes(list, fresh, -1, &sent);
+        fclose(list);
+    }
+    if (CloseFresh(fresh, names, sent) && ok)
+        PublishFresh(names, hasList);
+    else
+        DeleteFileA(names.fresh);
 }
 
 // Writes one entry into the first "[rename]" section of the list. A list that ends in that
@@ -218,27 +302,23 @@ void AppendText(const char *listPath, bool needsNewline, const char *header, con
 // section at its end; otherwise the entry goes in just before the next section.
 void AddRenameEntry(const char *windows, const char *entry)
 {
-    char listPath[MAX_PATH];
-    char tempPath[MAX_PATH];
-    if (!FormatPath(listPath, sizeof listPath, "%s\\wininit.ini", windows))
+    ListNames names;
+    if (!NameList(windows, &names))
         return;
-    ListShape shape;
-    if (!ExamineList(listPath, &shape)) {
-        FILE *list = fopen(listPath, "w");
-        if (list) {
-            fputs("[rename]\n", list);
-            fputs(entry, list);
-            fputs("\n", list);
-            fclose(list);
-        }
+    RecoverList(names);
+    ListShape shape = {false, -1, false};
+    // A list that is there but cannot be read must not give way to one without its lines;
+    // nor may one be made while the old list waits under its saved name.
+    bool hasList = Exists(names.list) || Exists(names.saved);
+    if (hasList && !ExamineList(names.list, &shape))
         return;
-    }
-    if (!shape.hasRename)
-        AppendText(listPath, shape.needsNewline, "[rename]\n", entry);
-    else if (shape.renameEnd < 0)
-        AppendText(listPath, shape.needsNewline, nullptr, entry);
-    else if (FormatPath(tempPath, sizeof tempPath, "%s\\wininit.zan", windows))
-        InsertEntry(listPath, tempPath, shape.renameEnd, entry);
+    char text[2 + 10 + 4 + MAX_PATH + 2 + 1];
+    const char *lineEnd = shape.renameEnd < 0 && shape.needsNewline ? "\r\n" : "";
+    const char *header = shape.hasRename ? "" : "[rename]\r\n";
+    int n = _snprintf(text, sizeof text, "%s%s%s\r\n", lineEnd, header, entry);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof text)
+        return;
+    WriteWithText(names, hasList, shape.renameEnd, text);
 }
 
 } // namespace
@@ -266,43 +346,39 @@ void DeleteOrScheduleFile(const char *path)
 
 void FilterWininit()
 {
-    char listPath[MAX_PATH];
-    char tempPath[MAX_PATH];
-    if (!FormatPath(listPath, sizeof listPath, "%s\\wininit.ini", windowsDir) ||
-        !FormatPath(tempPath, sizeof tempPath, "%s\\wininit.zan", windowsDir))
+    ListNames names;
+    if (!NameList(windowsDir, &names))
         return;
+    RecoverList(names);
 
-    FILE *scan = fopen(listPath, "r");
+    FILE *scan = fopen(names.list, "r");
     if (!scan) {
-        FILE *list = fopen(listPath, "w");
-        if (list) {
-            fputs("[rename]\n", list);
-            fclose(list);
-        }
+        // Only a list that is not there at all is made anew.
+        if (!Exists(names.list) && !Exists(names.saved))
+            WriteWithText(names, false, -1, "[rename]\r\n");
         return;
     }
-    FILE *temp = fopen(tempPath, "w");
-    if (!temp) {
+    FILE *fresh = fopen(names.fresh, "w");
+    if (!fresh) {
         fclose(scan);
         return;
     }
     // A second stream on the list follows the first one line behind: the first decides on
     // the whole line, the second copies it or skips it, and no line has to fit a buffer.
-    FILE *copy = fopen(listPath, "r");
+    FILE *copy = fopen(names.list, "r");
     bool ok = copy != nullptr;
+    long sent = 0;
     if (copy) {
         bool marked;
         while (ScanLine(scan, &marked))
-            PassLine(copy, marked ? nullptr : temp);
-        if (ferror(scan) || ferror(copy) || ferror(temp))
+            PassLine(copy, marked ? nullptr : fresh, &sent);
+        if (ferror(scan) || ferror(copy))
             ok = false;
         fclose(copy);
     }
     fclose(scan);
-    if (fclose(temp) != 0)
-        ok = false;
-    // A filtered copy that did not come out whole must not replace the list.
-    if (ok)
-        CopyFileA(tempPath, listPath, FALSE);
-    DeleteFileA(tempPath);
+    if (CloseFresh(fresh, names, sent) && ok)
+        PublishFresh(names, true);
+    else
+        DeleteFileA(names.fresh);
 }

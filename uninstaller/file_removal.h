@@ -7,7 +7,8 @@
 void DeleteOrScheduleFile(const char *path);
 
 // Drops the pending lines of the rename list that name the display-mode library markers,
-// or creates the list holding only its "[rename]" header.
+// or creates the list holding only its "[rename]" header. First it puts back a list that
+// an update cut short left under its saved name.
 void FilterWininit();
 
 #endif

@@ -4,10 +4,13 @@
 #include "process_state.h"
 
 #include "file_fixture.h"
+#include "import_patch.h"
 #include "process_runner.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -79,7 +82,7 @@ class FileRemoval : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *const names[] = {"wininit.ini", "wininit.bak", "wininit.zan"};
+        const char *const names[] = {"wininit.ini", "wininit.bak", "wininit.zan", "wininit.zol"};
         for (const char *name : names) {
             std::string path = WindowsDir() + "\\" + name;
             std::string bytes;
@@ -173,12 +176,12 @@ TEST_F(FileRemoval, FilterLeavesTheListAloneWhenItsCopyCannotBeMade)
     RemoveDirectoryA(temp.c_str());
 }
 
-TEST_F(FileRemoval, FilterLeavesTheListAloneWhenTheCopyBackFails)
+TEST_F(FileRemoval, FilterLeavesTheListAloneWhileAnotherProgramHoldsIt)
 {
     const std::string list = "[rename]\r\nNUL=C:\\zanchg32.zan\r\nNUL=C:\\KEEP\r\n";
     ASSERT_TRUE(WriteFileBytes(ListPath(), list));
     {
-        // Readable, but not writable while another program holds it.
+        // Readable, but it cannot be renamed while another program holds it.
         FileHolder holder(ListPath(), "read");
         ASSERT_TRUE(holder.holding());
         FilterWininit();
@@ -273,6 +276,222 @@ TEST_F(FileRemoval, EntriesGoIntoTheFirstRenameSection)
         EXPECT_FALSE(FileExists(WindowsDir() + "\\wininit.zan"));
     }
     EXPECT_EQ(1, restartRequired);
+}
+
+// ----- list updates cut short or failing -----
+
+// What happens at the call of the list update that a fault hits.
+enum Fault {
+    kFail,   // the call does nothing and reports failure: a full disk, a refused rename
+    kCut,    // the power goes just before it: neither it nor any later call takes place
+    kShort,  // a write puts half its bytes on disk and reports them all
+};
+const char *const kFaultNames[] = {"fails", "cut", "short"};
+
+struct Injector {
+    bool armed = false;
+    int target = 0;  // the counted call the fault hits, from 1
+    Fault fault = kFail;
+    int calls = 0;
+    bool powerOff = false;
+};
+Injector injector;
+
+decltype(&fopen) realFopen;
+decltype(&fputs) realFputs;
+decltype(&fwrite) realFwrite;
+decltype(&fclose) realFclose;
+decltype(&MoveFileA) realMoveFile;
+decltype(&DeleteFileA) realDeleteFile;
+decltype(&CopyFileA) realCopyFile;
+
+enum Turn { kGo, kBlock, kHalf };
+
+// Counts a call that changes the disk (or opens a list file) and says how it goes.
+Turn NextCall(bool counted)
+{
+    if (!injector.armed)
+        return kGo;
+    if (injector.powerOff)
+        return kBlock;
+    if (!counted || ++injector.calls != injector.target)
+        return kGo;
+    if (injector.fault == kCut)
+        injector.powerOff = true;
+    return injector.fault == kShort ? kHalf : kBlock;
+}
+
+// Only the list's files count: the file being removed is not the list's business.
+bool IsListFile(const char *path) { return std::strstr(path, "\\wininit.") != nullptr; }
+
+FILE *__cdecl InjectFopen(const char *path, const char *mode)
+{
+    return NextCall(IsListFile(path)) == kBlock ? nullptr : realFopen(path, mode);
+}
+
+int __cdecl InjectFputs(const char *text, FILE *stream)
+{
+    switch (NextCall(true)) {
+    case kBlock:
+        return EOF;
+    case kHalf:
+        realFputs(std::string(text, std::strlen(text) / 2).c_str(), stream);
+        return 0;
+    default:
+        return realFputs(text, stream);
+    }
+}
+
+size_t __cdecl InjectFwrite(const void *data, size_t size, size_t count, FILE *stream)
+{
+    switch (NextCall(true)) {
+    case kBlock:
+        return 0;
+    case kHalf:
+        realFwrite(data, 1, size * count / 2, stream);
+        return count;
+    default:
+        return realFwrite(data, size, count, stream);
+    }
+}
+
+// The handle goes whatever happens, as it does when a process ends.
+int __cdecl InjectFclose(FILE *stream)
+{
+    bool blocked = NextCall(true) == kBlock;
+    int result = realFclose(stream);
+    return blocked ? EOF : result;
+}
+
+// The list is never copied over: a copy cut short leaves it cut off. Should a copy come
+// back, a fault tears it half-way.
+BOOL WINAPI InjectCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists)
+{
+    Turn turn = NextCall(IsListFile(to));
+    if (turn == kGo)
+        return realCopyFile(from, to, failIfExists);
+    if (injector.fault != kFail) {
+        std::string bytes;
+        injector.armed = false;
+        if (ReadFileBytes(from, &bytes))
+            WriteFileBytes(to, bytes.substr(0, bytes.size() / 2));
+        injector.armed = true;
+    }
+    return turn == kHalf;
+}
+
+BOOL WINAPI InjectMoveFile(LPCSTR from, LPCSTR to)
+{
+    return NextCall(IsListFile(from) || IsListFile(to)) == kBlock ? FALSE : realMoveFile(from, to);
+}
+
+BOOL WINAPI InjectDeleteFile(LPCSTR path)
+{
+    return NextCall(IsListFile(path)) == kBlock ? FALSE : realDeleteFile(path);
+}
+
+// Every update of the list, with a fault at each of its calls in turn: whatever the call
+// and the fault, the list is the old one or the new one, whole, or - after a power cut
+// between the renames - missing with the old one kept under its saved name; the next
+// start (the filter step) puts that back and leaves no file of the update behind.
+TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
+{
+    ImportPatch patches[] = {
+        {"msvcrt.dll", "fopen", reinterpret_cast<void *>(InjectFopen)},
+        {"msvcrt.dll", "fputs", reinterpret_cast<void *>(InjectFputs)},
+        {"msvcrt.dll", "fwrite", reinterpret_cast<void *>(InjectFwrite)},
+        {"msvcrt.dll", "fclose", reinterpret_cast<void *>(InjectFclose)},
+        {"kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)},
+        {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)},
+    };
+    for (const ImportPatch &patch : patches)
+        ASSERT_TRUE(patch.installed());
+    ImportPatch copy("kernel32.dll", "CopyFileA", reinterpret_cast<void *>(InjectCopyFile));
+    realCopyFile = reinterpret_cast<decltype(realCopyFile)>(copy.original());
+    realFopen = reinterpret_cast<decltype(realFopen)>(patches[0].original());
+    realFputs = reinterpret_cast<decltype(realFputs)>(patches[1].original());
+    realFwrite = reinterpret_cast<decltype(realFwrite)>(patches[2].original());
+    realFclose = reinterpret_cast<decltype(realFclose)>(patches[3].original());
+    realMoveFile = reinterpret_cast<decltype(realMoveFile)>(patches[4].original());
+    realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(patches[5].original());
+
+    std::string path = MakeFile("held during updates.dat");
+    FileHolder holder(path, "read");
+    ASSERT_TRUE(holder.holding());
+    const std::string entry = "NUL=" + ShortPath(path) + "\r\n";
+    // Other software's lines: a long one, a later section and its entries.
+    const std::string longLine = "NUL=C:\\" + std::string(150, 'L') + "\\" + std::string(60, 'l') + ".DAT\r\n";
+    const std::string others = "[rename]\r\n" + longLine + "C:\\A.DLL=C:\\A.NEW\r\n";
+    const std::string later = "[other]\r\nx=1\r\n";
+    const std::string marked = "NUL=C:\\WINDOWS\\SYSTEM\\zanchg32.zan\r\n";
+
+    struct Case {
+        const char *what;
+        bool filter;  // FilterWininit, else DeleteOrScheduleFile of the held file
+        bool hadList;
+        std::string before, after;
+        std::string nextAfterBefore;  // what the next start makes of the old list (of the new: the same)
+    } cases[] = {
+        {"filter", true, true, others + marked + later, others + later, others + later},
+        {"filter, no list", true, false, "", "[rename]\r\n", "[rename]\r\n"},
+        {"entry before a section", false, true, others + later, others + entry + later, others + later},
+        {"entry at the end", false, true, later + others + "NUL=C:\\B", later + others + "NUL=C:\\B\r\n" + entry,
+         later + others + "NUL=C:\\B"},
+        {"entry, no list", false, false, "", "[rename]\r\n" + entry, "[rename]\r\n"},
+    };
+    const std::string list = ListPath(), fresh = WindowsDir() + "\\wininit.zan",
+                      saved = WindowsDir() + "\\wininit.zol";
+    for (const Case &c : cases) {
+        for (Fault fault : {kFail, kCut, kShort}) {
+            int putBack = 0;
+            for (int target = 1;; ++target) {
+                SCOPED_TRACE(std::string(c.what) + ", call " + std::to_string(target) + " " + kFaultNames[fault]);
+                RemovePath(list);
+                RemovePath(fresh);
+                RemovePath(saved);
+                if (c.hadList) {
+                    ASSERT_TRUE(WriteFileBytes(list, c.before));
+                }
+                restartRequired = 0;
+                injector = Injector();
+                injector.target = target;
+                injector.fault = fault;
+                injector.armed = true;
+                if (c.filter)
+                    FilterWininit();
+                else
+                    DeleteOrScheduleFile(path.c_str());
+                injector.armed = false;
+                bool hit = injector.calls >= target;
+
+                std::string bytes, savedBytes;
+                if (ReadFileBytes(list, &bytes)) {
+                    EXPECT_TRUE(bytes == c.after || (c.hadList && bytes == c.before)) << bytes;
+                } else if (c.hadList) {
+                    EXPECT_EQ(kCut, fault);
+                    EXPECT_TRUE(ReadFileBytes(saved, &savedBytes) && savedBytes == c.before) << savedBytes;
+                    ++putBack;
+                }
+                if (!c.filter) {
+                    EXPECT_EQ(1, restartRequired);
+                }
+                FilterWininit();  // the next start
+                std::string next = ReadList();
+                EXPECT_TRUE(next == c.nextAfterBefore || next == c.after) << next;
+                EXPECT_FALSE(FileExists(fresh));
+                EXPECT_FALSE(FileExists(saved));
+                if (!hit) {
+                    EXPECT_EQ(c.after, bytes) << "undisturbed";
+                    if (fault == kCut)
+                        std::printf("%s: %d calls, %d cuts put back\n", c.what, injector.calls, putBack);
+                    break;
+                }
+            }
+            if (fault == kCut && c.hadList) {
+                EXPECT_LT(0, putBack) << c.what << ": no cut fell between the renames";
+            }
+        }
+    }
 }
 
 // Wine's boot, started as a peer of this test, carries out the list as Windows would.
