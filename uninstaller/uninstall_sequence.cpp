@@ -172,6 +172,16 @@ bool FileDirectory(const char *entry, bool withControlPanel, char *dir, size_t s
     return false;
 }
 
+// A file entry names a file in its extension's directory. A path in it ("..\WIN.INI",
+// "C:\X.DRV", "SUB/X.DLL") would name somebody else's file elsewhere, so it names none.
+bool IsPlainName(const char *entry)
+{
+    for (const char *c = entry; *c; ++c)
+        if (*c == '\\' || *c == '/' || *c == ':' || (c[0] == '.' && c[1] == '.'))
+            return false;
+    return true;
+}
+
 // Deletes the files of a record's list "0", "1", ... up to the first missing entry.
 void RemoveRecordFiles(const char *recordKey, bool withControlPanel)
 {
@@ -187,7 +197,8 @@ void RemoveRecordFiles(const char *recordKey, bool withControlPanel)
             break;
         if (entry[sizeof entry - 1] != '\0')
             continue;  // a name without its end: it does not fit, so it names no file
-        if (FileDirectory(entry, withControlPanel, dir, sizeof dir) && Compose(path, sizeof path, dir, entry))
+        if (IsPlainName(entry) && FileDirectory(entry, withControlPanel, dir, sizeof dir) &&
+            Compose(path, sizeof path, dir, entry))
             DeleteOrScheduleFile(path);
     }
     RegCloseKey(key);

@@ -445,8 +445,9 @@ TEST(UninstallRun, NoMatchingRecordLeavesEveryRecordAlone)
 }
 
 // Values that name nothing: an empty board and device number, no folder name, entries too
-// short to have an extension and one whose path does not fit. None of them may lead to
-// the parent keys or folders; everything else of the record still goes.
+// short to have an extension, one whose path does not fit and one that leads out of its
+// directory. None of them may lead to the parent keys or folders or to somebody else's
+// file; everything else of the record still goes.
 TEST(UninstallRun, EmptyAndOversizedValuesNameNothing)
 {
     static const std::string longEntry = std::string(240, 'A') + ".DLL";
@@ -459,7 +460,8 @@ TEST(UninstallRun, EmptyAndOversizedValuesNameNothing)
     layout.records[1] = SampleRecord{"01", "%ROOT%ZANRO", nullptr, "", "", {"ZAN95.DRV"}, 1, nullptr};
     // The selected record, its install directory recorded in other letter case.
     layout.records[2] = SampleRecord{"02", "%ROOT%PROGRAM FILES\\zanro inc\\Display", "", "", "",
-                                     {"ZANS3.DRV", "DL", "", longEntry.c_str(), "ZANS3.INF"}, 5, nullptr};
+                                     {"ZANS3.DRV", "DL", "", longEntry.c_str(), "..\\ZANTRAP.DLL", "ZANS3.INF"},
+                                     6, nullptr};
     layout.recordCount = 3;
     layout.counter = "2";
     SampleMachine machine(layout);
@@ -468,6 +470,8 @@ TEST(UninstallRun, EmptyAndOversizedValuesNameNothing)
     std::string cut = (SystemDir() + "\\" + longEntry).substr(0, MAX_PATH - 1);
     ASSERT_TRUE(WriteFileBytes(cut, "canary"));
     ASSERT_TRUE(WriteFileBytes(SystemDir() + "\\DL", "canary"));
+    const std::string outside = SystemDir().substr(0, SystemDir().rfind('\\')) + "\\ZANTRAP.DLL";
+    ASSERT_TRUE(WriteFileBytes(outside, "canary"));
     // The Start-menu's Programs folder, empty: an empty folder name must not take it.
     std::string programs = WindowsDir() + "\\ｽﾀｰﾄ ﾒﾆｭｰ\\ﾌﾟﾛｸﾞﾗﾑ";
     ASSERT_TRUE(MakeDirs(programs));
@@ -494,6 +498,7 @@ TEST(UninstallRun, EmptyAndOversizedValuesNameNothing)
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\ZANRO INC"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "Config\\0001\\Enum"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kDisplayClass));
+    EXPECT_TRUE(FileExists(outside)) << "named by an entry with a path in it";
     EXPECT_TRUE(DirExists(programs));
     EXPECT_TRUE(DirExists(GroupFolder(""))) << "Wine's own Programs folder";
     EXPECT_TRUE(FileExists(FilePath("ZAN95.DRV"))) << "a record without a board is not the board's";
