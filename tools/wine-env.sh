@@ -38,6 +38,10 @@ zan_machine_up() {
   zan_start_x
   wineboot -i >/dev/null 2>&1
   wineserver -w
+  # Caption buttons are Marlett glyphs; the 64-bit loader started by its own path does not
+  # find the fonts Wine keeps beside its data (fonts-wine), so the close button would show
+  # as the letter "r". In the machine's Fonts folder it is found.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   local reg
   reg=$(mktemp --suffix=.reg)
   {
