@@ -129,8 +129,12 @@ void EndLeftoverProcesses(const std::set<DWORD> &before)
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     DWORD self = GetCurrentProcessId();
+    // Wine's desktop is an explorer.exe too, started by whichever program first needs it;
+    // it is the Program Manager DDE server, so it stays even when a run started it.
+    DWORD desktop = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktop);
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (before.count(entry.th32ProcessID) || entry.th32ProcessID == self)
+        if (before.count(entry.th32ProcessID) || entry.th32ProcessID == self || entry.th32ProcessID == desktop)
             continue;
         std::string name = Fold(entry.szExeFile);
         if (name.find("progman") == std::string::npos && name.find("explorer") == std::string::npos &&
