@@ -82,7 +82,7 @@ class FileRemoval : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *const names[] = {"wininit.ini", "wininit.bak", "wininit.zan", "wininit.zol"};
+        const char *const names[] = {"wininit.ini", "wininit.bak", "wininit.zan", "wininit.zol", "wininit.zcl"};
         for (const char *name : names) {
             std::string path = WindowsDir() + "\\" + name;
             std::string bytes;
@@ -265,6 +265,8 @@ TEST_F(FileRemoval, EntriesGoIntoTheFirstRenameSection)
         // No rename section at all: one is added at the end.
         {"[other]\r\nx=1\r\n", "[other]\r\nx=1\r\n[rename]\r\n" + entry + "\r\n"},
         {"[renamed]\r\nx=1", "[renamed]\r\nx=1\r\n[rename]\r\n" + entry + "\r\n"},
+        // Lines ended by CR alone.
+        {"[rename]\rNUL=C:\\A\r[other]\rx=1\r", "[rename]\rNUL=C:\\A\r" + entry + "\r\n[other]\rx=1\r"},
     };
     for (const Case &c : cases) {
         RemovePath(ListPath());
@@ -304,6 +306,7 @@ decltype(&fclose) realFclose;
 decltype(&MoveFileA) realMoveFile;
 decltype(&DeleteFileA) realDeleteFile;
 decltype(&CopyFileA) realCopyFile;
+decltype(&SetFileAttributesA) realSetAttributes;
 
 enum Turn { kGo, kBlock, kHalf };
 
@@ -390,6 +393,11 @@ BOOL WINAPI InjectDeleteFile(LPCSTR path)
     return NextCall(IsListFile(path)) == kBlock ? FALSE : realDeleteFile(path);
 }
 
+BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
+{
+    return NextCall(IsListFile(path)) == kBlock ? FALSE : realSetAttributes(path, attributes);
+}
+
 // Every update of the list, with a fault at each of its calls in turn: whatever the call
 // and the fault, the list is the old one or the new one, whole, or - after a power cut
 // between the renames - missing with the old one kept under its saved name; the next
@@ -403,6 +411,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         {"msvcrt.dll", "fclose", reinterpret_cast<void *>(InjectFclose)},
         {"kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)},
         {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)},
+        {"kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(InjectSetAttributes)},
     };
     for (const ImportPatch &patch : patches)
         ASSERT_TRUE(patch.installed());
@@ -414,6 +423,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
     realFclose = reinterpret_cast<decltype(realFclose)>(patches[3].original());
     realMoveFile = reinterpret_cast<decltype(realMoveFile)>(patches[4].original());
     realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(patches[5].original());
+    realSetAttributes = reinterpret_cast<decltype(realSetAttributes)>(patches[6].original());
 
     std::string path = MakeFile("held during updates.dat");
     FileHolder holder(path, "read");
@@ -424,6 +434,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
     const std::string others = "[rename]\r\n" + longLine + "C:\\A.DLL=C:\\A.NEW\r\n";
     const std::string later = "[other]\r\nx=1\r\n";
     const std::string marked = "NUL=C:\\WINDOWS\\SYSTEM\\zanchg32.zan\r\n";
+    const std::string oddBytes = "[rename]\r\nNUL=C:\\A\x1A" "B.DAT\r\n" + std::string("x=\0y\r\n", 6);
 
     struct Case {
         const char *what;
@@ -431,6 +442,8 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         bool hadList;
         std::string before, after;
         std::string nextAfterBefore;  // what the next start makes of the old list (of the new: the same)
+        std::string saved = "", fresh = "";  // left by an earlier update cut between its renames
+        bool readOnly = false;
     } cases[] = {
         {"filter", true, true, others + marked + later, others + later, others + later},
         {"filter, no list", true, false, "", "[rename]\r\n", "[rename]\r\n"},
@@ -438,9 +451,19 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         {"entry at the end", false, true, later + others + "NUL=C:\\B", later + others + "NUL=C:\\B\r\n" + entry,
          later + others + "NUL=C:\\B"},
         {"entry, no list", false, false, "", "[rename]\r\n" + entry, "[rename]\r\n"},
+        // Another program wrote its list after the cut: the saved lines go into it, none twice.
+        {"foreign list after a cut", true, true, "[rename]\r\nC:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n",
+         others + "NUL=C:\\FOREIGN\r\n" + later, others + "NUL=C:\\FOREIGN\r\n" + later, others + marked + later,
+         others + later},
+        {"read-only list", false, true, others + later, others + entry + later, others + later, "", "", true},
+        {"0x1A and NUL inside lines", true, true, oddBytes + marked + "z=\x1A", oddBytes + "z=\x1A", oddBytes + "z=\x1A"},
+        {"lines ended by CR alone", true, true, "[rename]\rNUL=C:\\A\rNUL=C:\\zanchg32.zan\r[other]\rx=1",
+         "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1", "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1"},
+        {"blank-padded header", false, true, "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n",
+         "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n" + entry, "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n"},
     };
     const std::string list = ListPath(), fresh = WindowsDir() + "\\wininit.zan",
-                      saved = WindowsDir() + "\\wininit.zol";
+                      saved = WindowsDir() + "\\wininit.zol", carried = WindowsDir() + "\\wininit.zcl";
     for (const Case &c : cases) {
         for (Fault fault : {kFail, kCut, kShort}) {
             int putBack = 0;
@@ -449,9 +472,17 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                 RemovePath(list);
                 RemovePath(fresh);
                 RemovePath(saved);
+                RemovePath(carried);
                 if (c.hadList) {
                     ASSERT_TRUE(WriteFileBytes(list, c.before));
                 }
+                if (!c.saved.empty()) {
+                    ASSERT_TRUE(WriteFileBytes(saved, c.saved) && WriteFileBytes(fresh, c.fresh));
+                }
+                if (c.readOnly) {
+                    ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
+                }
+                DWORD attributes = GetFileAttributesA(list.c_str());
                 restartRequired = 0;
                 injector = Injector();
                 injector.target = target;
@@ -469,7 +500,9 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                     EXPECT_TRUE(bytes == c.after || (c.hadList && bytes == c.before)) << bytes;
                 } else if (c.hadList) {
                     EXPECT_EQ(kCut, fault);
-                    EXPECT_TRUE(ReadFileBytes(saved, &savedBytes) && savedBytes == c.before) << savedBytes;
+                    EXPECT_TRUE(ReadFileBytes(saved, &savedBytes) &&
+                                (savedBytes == c.before || (!c.saved.empty() && savedBytes == c.after)))
+                        << savedBytes;
                     ++putBack;
                 }
                 if (!c.filter) {
@@ -480,6 +513,10 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                 EXPECT_TRUE(next == c.nextAfterBefore || next == c.after) << next;
                 EXPECT_FALSE(FileExists(fresh));
                 EXPECT_FALSE(FileExists(saved));
+                EXPECT_FALSE(FileExists(carried));
+                if (c.hadList) {
+                    EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
+                }
                 if (!hit) {
                     EXPECT_EQ(c.after, bytes) << "undisturbed";
                     if (fault == kCut)

@@ -74,7 +74,7 @@ const AllowList kZandelAllowList = WithStartup({
     {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",
                       "RegEnumKeyExA", "RegEnumValueA", "RegQueryValueExA", "RegQueryInfoKeyA",
                       "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA", "RegCloseKey"}},
-    {"MSVCRT.DLL", {"fopen", "fclose", "fgets", "fputs", "fputc", "getc", "fread", "ferror", "feof",
+    {"MSVCRT.DLL", {"fopen", "fclose", "fgets", "fputs", "fputc", "getc", "fread", "ferror", "feof", "fseek",
                     "fflush", "_snprintf", "_vsnprintf", "sprintf", "strstr", "strchr", "strrchr", "strcpy",
                     "strncpy", "strcat", "strcmp", "_stricmp", "_strnicmp", "memset", "memcmp", "memchr",
                     "memmove", "atoi", "strtol", "strtoul", "_itoa", "toupper", "tolower",
