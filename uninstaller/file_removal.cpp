@@ -392,6 +392,15 @@ void RemoveFile(const char *path)
     DeleteFileA(path);
 }
 
+// The new list is written under `fresh`. One left over from an update cut short after it
+// took the list's attributes may be read-only, and would refuse every later update.
+FILE *OpenFresh(const ListNames &names)
+{
+    if (IsFile(names.fresh))
+        SetFileAttributesA(names.fresh, FILE_ATTRIBUTE_NORMAL);
+    return fopen(names.fresh, "wb");
+}
+
 // Whether the bytes on disk are the `expected` number, read back. A write that reported
 // success with part of its text missing would otherwise pass unseen.
 bool HasLength(const char *path, long expected)
@@ -453,7 +462,7 @@ bool FinishFresh(const ListNames &names, Writer *writer, bool ok, bool replacing
 // `offset` (-1: at the end), every other byte kept. Then it takes the list's place.
 void WriteWithText(const ListNames &names, bool hasList, long offset, const char *text)
 {
-    FILE *fresh = fopen(names.fresh, "wb");
+    FILE *fresh = OpenFresh(names);
     if (!fresh)
         return;
     FILE *list = hasList ? fopen(names.list, "rb") : nullptr;
@@ -498,7 +507,7 @@ long CountMissing(const ListNames &names, const char *older)
 // Writes the list in place with the carried list's missing lines and puts it in place.
 bool CarryIntoList(const ListNames &names)
 {
-    FILE *fresh = fopen(names.fresh, "wb");
+    FILE *fresh = OpenFresh(names);
     if (!fresh)
         return false;
     FILE *from = fopen(names.carried, "rb");
@@ -614,7 +623,7 @@ void FilterWininit()
             WriteWithText(names, false, -1, "[rename]\r\n");
         return;
     }
-    FILE *fresh = fopen(names.fresh, "wb");
+    FILE *fresh = OpenFresh(names);
     if (!fresh) {
         fclose(list);
         return;

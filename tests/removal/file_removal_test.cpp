@@ -166,14 +166,16 @@ TEST_F(FileRemoval, FilterDecidesOnWholeLongLines)
 TEST_F(FileRemoval, FilterLeavesTheListAloneWhenItsCopyCannotBeMade)
 {
     const std::string list = "[rename]\r\nNUL=C:\\zanchg32.zan\r\n";
-    ASSERT_TRUE(WriteFileBytes(ListPath(), list));
-    // A folder in the place of the temporary file: it cannot be created.
-    const std::string temp = WindowsDir() + "\\wininit.zan";
-    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    FilterWininit();
-    EXPECT_EQ(list, ReadList());
-    EXPECT_TRUE(DirExists(temp));
-    RemoveDirectoryA(temp.c_str());
+    // A folder in the place of one of the update's own files.
+    for (const char *name : {"wininit.zan", "wininit.zol", "wininit.zcl"}) {
+        ASSERT_TRUE(WriteFileBytes(ListPath(), list));
+        const std::string temp = WindowsDir() + "\\" + name;
+        ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+        FilterWininit();
+        EXPECT_EQ(list, ReadList()) << name;
+        EXPECT_TRUE(DirExists(temp)) << name;
+        RemoveDirectoryA(temp.c_str());
+    }
 }
 
 TEST_F(FileRemoval, FilterLeavesTheListAloneWhileAnotherProgramHoldsIt)
