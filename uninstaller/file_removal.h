@@ -7,8 +7,9 @@
 void DeleteOrScheduleFile(const char *path);
 
 // Drops the pending lines of the rename list that name the display-mode library markers,
-// or creates the list holding only its "[rename]" header. First it puts back a list that
-// an update cut short left under its saved name.
+// or creates the list holding only its "[rename]" header. First it settles what an update
+// cut short left behind: the old list goes back in place, or its lines into the list that
+// another program has put there since.
 void FilterWininit();
 
 #endif

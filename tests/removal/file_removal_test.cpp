@@ -403,7 +403,8 @@ BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
 // Every update of the list, with a fault at each of its calls in turn: whatever the call
 // and the fault, the list is the old one or the new one, whole, or - after a power cut
 // between the renames - missing with the old one kept under its saved name; the next
-// start (the filter step) puts that back and leaves no file of the update behind.
+// start (the filter step) puts that back, keeps the list's attributes and leaves no file of
+// the update behind.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
     ImportPatch patches[] = {
