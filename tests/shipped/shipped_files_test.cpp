@@ -109,12 +109,13 @@ struct ShippedCase {
     const char *file;
     const AllowList *allowed;
     bool dll;
-    const char *dialog;  // one resource the file must hold, so that two empty sets cannot pass
+    const char *dialog;  // one resource the file must hold, so that two empty sets cannot pass;
+                         // Japanese (1041), as the Windows it is made for
 };
 
 const ShippedCase kShipped[] = {
     {"ZANDEL.EXE", &kZandelAllowList, false, "#5/#101/#1041"},
-    {"ZANUTL.DLL", &kZanutlAllowList, true, "#5/#101/#1033"},
+    {"ZANUTL.DLL", &kZanutlAllowList, true, "#5/#101/#1041"},
     {"ZANCHG32.DLL", &kZanchgAllowList, true, nullptr},
 };
 
