@@ -1,6 +1,6 @@
 // The shipped ZANUTL.DLL loaded into this test as the Display sheet loads it: created
 // through its class factory, its page added to a sheet on the sample board, visited and
-// closed a hundred times. Counting at the module's own import table shows that it gives
+// closed again and again. Counting at the module's own import table shows that it gives
 // back every bitmap, device context, hook and heap block it takes.
 #include "driver_sim.h"
 #include "import_counter.h"
@@ -110,7 +110,7 @@ protected:
     SystemPageRecord system_;
 };
 
-TEST_F(ShippedPage, AHundredVisitsGiveBackWhatTheyTake)
+TEST_F(ShippedPage, RepeatedVisitsGiveBackWhatTheyTake)
 {
     ASSERT_TRUE(InstallImportCounters(module_));
     Visit(200);
@@ -118,7 +118,9 @@ TEST_F(ShippedPage, AHundredVisitsGiveBackWhatTheyTake)
     ResetResourceCounts();
     DriverSimClearCalls();
 
-    const int visits = 100;
+    // Every count is held to the first visit's times the visits, so one object kept per
+    // visit shows from the second visit on; more visits only cost time.
+    const int visits = 25;
     ResourceCounts afterFirst;
     for (int i = 0; i < visits; ++i) {
         Visit(30);
