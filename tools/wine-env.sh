@@ -4,11 +4,31 @@
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# 64-bit Wine only, under its usual command names (tools/wine64): see tools/deps.
-export WINEARCH=win64
-export WINELOADER=/usr/lib/wine/wine64
-PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
-export PATH
+if [ "${ZAN_WINE_BITS:-64}" = 32 ]; then
+  # Inside the emulated machine: Debian's 32-bit Wine runs the shipped 32-bit programs;
+  # a new prefix is a copy of the one made when the guest was (tools/guest/build-image).
+  export WINEARCH=win32
+  unset WINELOADER
+  ZAN_PREFIX_TEMPLATE=/opt/zan-prefix
+else
+  # On the build machine, 64-bit Wine only, under its usual command names (tools/wine64):
+  # see tools/deps.
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+  export PATH
+fi
+
+# zan_folders BUILD: where the programs this Wine runs are, in zan_dist, zan_bin (test
+# programs and tools) and zan_standins: the shipped 32-bit files in the emulated machine,
+# their 64-bit twin on the build machine.
+zan_folders() {
+  if [ "${ZAN_WINE_BITS:-64}" = 32 ]; then
+    zan_dist=$1/dist zan_bin=$1/tests32/bin zan_standins=$1/standins
+  else
+    zan_dist=$1/dist64 zan_bin=$1/tests/bin zan_standins=$1/standins64
+  fi
+}
 
 zan_machine_down() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
@@ -36,8 +56,12 @@ zan_machine_up() {
   trap zan_machine_down EXIT
   trap 'exit 130' INT TERM
   zan_start_x
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  if [ -d "${ZAN_PREFIX_TEMPLATE:-}" ]; then
+    cp -a "$ZAN_PREFIX_TEMPLATE/." "$WINEPREFIX/"
+  else
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
   # Caption buttons are Marlett glyphs; the 64-bit loader started by its own path does not
   # find the fonts Wine keeps beside its data (fonts-wine), so the close button would show
   # as the letter "r". In the machine's Fonts folder it is found.
