@@ -4,6 +4,7 @@
 #include "mode_change.h"
 #include "mode_change_fixture.h"
 #include "mode_persistence.h"
+#include "program_road.h"
 #include "registry_fixture.h"
 
 namespace {
@@ -19,6 +20,8 @@ protected:
     void SetUp() override
     {
         ModeChangeTest::SetUp();
+        if (ProgramRoad() == kRoadNt)
+            GTEST_SKIP() << "a road of the Windows 95 family";
         ASSERT_TRUE(RunningWin9x());
     }
 
@@ -167,6 +170,8 @@ protected:
     void SetUp() override
     {
         ModeChange9xTest::SetUp();
+        if (IsSkipped())
+            return;
         UseDisplayModeLibrary();
         StartIn(8, 1024, 768, 75);
         BuildTable();

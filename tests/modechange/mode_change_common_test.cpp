@@ -5,6 +5,7 @@
 #include "mode_change.h"
 #include "mode_change_fixture.h"
 #include "mode_persistence.h"
+#include "program_road.h"
 #include "registry_fixture.h"
 
 namespace {
@@ -16,14 +17,18 @@ const char kRestored[] = "設定を元に戻しました。";
 
 TEST_F(ModeChangeTest, RunsAsTheProgramNameSays)
 {
-#if defined(ZAN_EXPECT_NT)
-    EXPECT_FALSE(RunningWin9x());
-#elif defined(ZAN_EXPECT_WIN95)
-    EXPECT_TRUE(RunningWin9x());
-    EXPECT_FALSE(RunningWin98());
-#else
-    EXPECT_TRUE(RunningWin98());
-#endif
+    switch (ProgramRoad()) {
+    case kRoadNt:
+        EXPECT_FALSE(RunningWin9x());
+        break;
+    case kRoadWin95:
+        EXPECT_TRUE(RunningWin9x());
+        EXPECT_FALSE(RunningWin98());
+        break;
+    case kRoadWin98:
+        EXPECT_TRUE(RunningWin98());
+        break;
+    }
 }
 
 TEST_F(ModeChangeTest, CancelledAnnouncementSetsNothing)

@@ -3,6 +3,7 @@
 #include "adapter_state.h"
 #include "mode_change.h"
 #include "mode_change_fixture.h"
+#include "program_road.h"
 #include "registry_fixture.h"
 
 class ModeChangeNtTest : public ModeChangeTest {
@@ -10,6 +11,8 @@ protected:
     void SetUp() override
     {
         ModeChangeTest::SetUp();
+        if (ProgramRoad() != kRoadNt)
+            GTEST_SKIP() << "a road of Windows NT";
         ASSERT_FALSE(RunningWin9x());
     }
 };
