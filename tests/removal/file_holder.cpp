@@ -18,7 +18,9 @@ int main(int argc, char **argv)
     if (!ready || !release)
         return 4;
     SetEvent(ready);
-    DWORD wait = WaitForSingleObject(release, 60000);
+    // As long as the test program may run (its CTest time-out): a minute was once less than
+    // a sweep of list updates took on a loaded machine, and the file went free half-way.
+    DWORD wait = WaitForSingleObject(release, 300000);
     CloseHandle(file);
     CloseHandle(ready);
     CloseHandle(release);
