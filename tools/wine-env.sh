@@ -5,11 +5,12 @@ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "${ZAN_WINE_BITS:-64}" = 32 ]; then
-  # Inside the emulated machine: Debian's 32-bit Wine runs the shipped 32-bit programs;
-  # a new prefix is a copy of the one made when the guest was (tools/guest/build-image).
+  # Inside the emulated machine: Debian's 32-bit Wine runs the shipped 32-bit programs in
+  # the prefix made when the guest was (tools/guest/build-image), where it lies: the guest's
+  # disk is a throwaway overlay, so a copy would only cost time.
   export WINEARCH=win32
   unset WINELOADER
-  ZAN_PREFIX_TEMPLATE=/opt/zan-prefix
+  ZAN_PREFIX_IN_PLACE=/opt/zan-prefix
 else
   # On the build machine, 64-bit Wine only, under its usual command names (tools/wine64):
   # see tools/deps.
@@ -33,7 +34,9 @@ zan_folders() {
 zan_machine_down() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k 2>/dev/null || true
-    if [ "${ZAN_KEEP_PREFIX:-0}" != 1 ]; then rm -rf "$WINEPREFIX"; fi
+    if [ "${ZAN_KEEP_PREFIX:-0}" != 1 ] && [ "$WINEPREFIX" != "${ZAN_PREFIX_IN_PLACE:-}" ]; then
+      rm -rf "$WINEPREFIX"
+    fi
   fi
   if [ -n "${ZAN_XVFB_PID:-}" ]; then kill "$ZAN_XVFB_PID" 2>/dev/null || true; fi
 }
@@ -48,17 +51,23 @@ zan_start_x() {
   rm -f "$fd_file"
 }
 
+# zan_machine_running: whether a caller has a machine of zan_machine_up running for us.
+zan_machine_running() { [ -n "${ZAN_MACHINE:-}" ] && [ "${WINEPREFIX:-}" = "$ZAN_MACHINE" ] && [ -d "$ZAN_MACHINE" ]; }
+
 # zan_machine_up EXE_DIR...: new prefix in Windows 98 mode; every program found in the
 # given folders may also run as NAME_win95.exe / NAME_nt.exe under that Wine version.
 zan_machine_up() {
-  export WINEPREFIX
-  WINEPREFIX=$(mktemp -d /tmp/zan-wine.XXXXXX)
+  export WINEPREFIX ZAN_MACHINE
+  if [ -d "${ZAN_PREFIX_IN_PLACE:-}" ]; then
+    WINEPREFIX=$ZAN_PREFIX_IN_PLACE
+  else
+    WINEPREFIX=$(mktemp -d /tmp/zan-wine.XXXXXX)
+  fi
+  ZAN_MACHINE=$WINEPREFIX
   trap zan_machine_down EXIT
   trap 'exit 130' INT TERM
   zan_start_x
-  if [ -d "${ZAN_PREFIX_TEMPLATE:-}" ]; then
-    cp -a "$ZAN_PREFIX_TEMPLATE/." "$WINEPREFIX/"
-  else
+  if [ "$WINEPREFIX" != "${ZAN_PREFIX_IN_PLACE:-}" ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
@@ -66,8 +75,9 @@ zan_machine_up() {
   # find the fonts Wine keeps beside its data (fonts-wine), so the close button would show
   # as the letter "r". In the machine's Fonts folder it is found.
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  local reg
-  reg=$(mktemp --suffix=.reg)
+  # The machine's settings, imported by its first program (written where Windows sees it
+  # as C:\zan-machine.reg, since winepath would be a Wine program run first).
+  local reg=$WINEPREFIX/drive_c/zan-machine.reg
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="win98"\r\n\r\n'
@@ -92,13 +102,12 @@ zan_machine_up() {
       done
     done
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
-  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
-  rm -f "$reg"
-  wineserver -w
   # One server for the whole run: a new server would be a new boot, which carries out
-  # wininit.ini behind the tests' backs.
+  # wininit.ini behind the tests' backs. Its first program boots the machine once (the
+  # settings reach every program started after the import), and starts Wine's own
+  # services, which inherit its output and outlive it: it runs detached from any pipe a
+  # caller may be reading.
   wineserver -p >/dev/null 2>&1 </dev/null
-  # The first program of a server starts Wine's own services, which inherit its output
-  # and outlive it: start them here, detached from any pipe a caller may be reading.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  wine regedit /S 'C:\zan-machine.reg' >/dev/null 2>&1 </dev/null
+  rm -f "$reg"
 }
