@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <windows.h>
 
+#include "bounded_format.h"
 #include "process_state.h"
 #include "rename_list_replace.h"
 #include "rename_list_text.h"

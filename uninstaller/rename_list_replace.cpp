@@ -1,5 +1,6 @@
 #include "rename_list_replace.h"
 
+#include "bounded_format.h"
 #include "rename_list_carry.h"
 
 // The list is never written in place: a cut-off or half-written "wininit.ini" would lose the

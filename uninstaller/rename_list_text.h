@@ -3,15 +3,10 @@
 #ifndef RENAME_LIST_TEXT_H
 #define RENAME_LIST_TEXT_H
 
-#include <stddef.h>
 #include <stdio.h>
 
 // An offset that is no place in the list; as the end of a copy: up to the end of the list.
 enum { kNoOffset = -1, kToTheEnd = -1 };
-
-// Formats `text` into `buffer`; false, with the buffer emptied, when it does not fit. A path
-// or an entry that does not fit is skipped, never cut short.
-bool FormatWhole(char *buffer, size_t size, const char *format, const char *text);
 
 // The list is read in binary, byte by byte: other programs and editors wrote it, and none of
 // its bytes (0x1A and NUL among them) is ours to drop.
