@@ -15,21 +15,25 @@
 //   new replaced waiting  what it means                          settled by
 //   -   -        -        nothing left                           -
 //   x   -        -        a new list being written, perhaps      removing it
-//                         partial; the list is as it was
-//   x   x        -        cut between the renames: the new list  no list: the new one takes the
-//                         is whole and waits out of place        place; a list (another
-//                                                                program's): it becomes waiting
+//                         partial; the list in place untouched
+//   x   x        -        the list moved out, the new one whole  no list: the new one takes the
+//                         but not in place: cut between the      place; a list: it is another
+//                         renames, or a failure that could not   program's, written since, and
+//                         put the replaced list back             the new one becomes waiting
 //   -   x        -        the new list took the place, with the  removing the replaced list
-//                         replaced list's lines (they may have
-//                         been carried out by a boot since)
+//                         replaced list's lines (a boot may have
+//                         carried them out since)
 //   -   x        x        the new list became the waiting one    removing the replaced list
 //   -   -        x        our whole list waits; a list in place  no list: it takes the place;
 //                         is another program's                   else the carry (below)
 //   x   -        x        the carry being written, perhaps       removing the new list
 //                         partial
-//   x   x        x        the carry is whole and the other       removing the waiting list
-//                         program's list moved out: the waiting
-//                         list's lines are in the new list
+//   x   x        x        the carry whole, the other program's   removing the waiting list
+//                         list moved out: the waiting list's
+//                         lines are in the new list
+//
+// While the new list and the replaced one are both there, no list of ours is in place: ours
+// gets there only by a rename that takes one of their two names away.
 //
 // The carry is a new list made of the waiting list's lines ahead of the list in place's,
 // swapped in like any other, but the waiting list goes between the renames: once the carry
