@@ -43,6 +43,7 @@ bool WriteCarriedLines(ListReader *older, ListReader *newer, ListWriter *writer)
     CarryRegion(older, olderShape, OTHER_SECTIONS, writer);
     CopyUpTo(newer, writer, kToTheEnd);
     if (olderShape.endOfFileMark && !newerShape.endOfFileMark) {
+        EndUnfinishedLine(writer);
         SeekReader(older, olderShape.end);
         CopyUpTo(older, writer, kToTheEnd);
     }

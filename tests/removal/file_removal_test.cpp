@@ -504,9 +504,9 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         {"another program's list after a cut", true, true, "[rename]\r\nC:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n",
          others + "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n" + later,
          others + "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n" + later, others + marked + later, others + later},
-        {"another program's list without a rename section", true, true, "; b\r\n[boot]\r\nx=2\r\n",
-         "; b\r\n[boot]\r\nx=2\r\n" + others + later, "; b\r\n[boot]\r\nx=2\r\n" + others + later,
-         others + marked + later, others + later},
+        {"another program's list without a rename section", true, true, "; b\r\n[boot]\r\nx=2",
+         "; b\r\n[boot]\r\nx=2\r\n" + others + later + "\x1A", "; b\r\n[boot]\r\nx=2\r\n" + others + later + "\x1A",
+         others + marked + later + "\x1A", others + later + "\x1A"},
         // Cut again between the renames of that carry, and a third program's list after the boot.
         {"two cuts in a row", true, true, "[rename]\r\nNUL=C:\\THIRD\r\n",
          others + "NUL=C:\\SECOND\r\nNUL=C:\\THIRD\r\n" + later, others + "NUL=C:\\SECOND\r\nNUL=C:\\THIRD\r\n" + later,
