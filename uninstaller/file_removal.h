@@ -6,10 +6,10 @@
 // and sets restartRequired. A file that does not open for reading is left alone.
 void DeleteOrScheduleFile(const char *path);
 
-// Drops the pending lines of the rename list that name the display-mode library markers,
-// or creates the list holding only its "[rename]" header. First it settles what an update
-// cut short left behind: the old list goes back in place, or its lines into the list that
-// another program has put there since.
+// Drops the pending lines of the rename list that name the display-mode library markers
+// (section headers stay), or creates the list holding only its "[rename]" header. First it
+// settles what an update cut short left behind: a new list that did not get into place goes
+// there, or its lines go ahead of those of the list another program has put there since.
 void FilterWininit();
 
 #endif

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "bounded_format.h"
 #include "logconf_record.h"
 
 namespace {
@@ -43,16 +44,6 @@ void SetText(HKEY key, const char *name, const char *text)
 void SetBinary(HKEY key, const char *name, const BYTE *data, DWORD size)
 {
     RegSetValueExA(key, name, 0, REG_BINARY, data, size);
-}
-
-bool FormatField(char *field, size_t size, const char *format, const char *text)
-{
-    int n = _snprintf(field, size, format, text);
-    if (n < 0 || static_cast<size_t>(n) >= size) {
-        field[0] = '\0';
-        return false;
-    }
-    return true;
 }
 
 // The "Class" value, when it reads within its field. Data that comes without a NUL is
@@ -138,7 +129,7 @@ void WriteClassInstance(const char *instanceName)
 {
     char path[kFieldSize];
     HKEY instance, defaults, modes, depth, area;
-    if (!FormatField(path, sizeof path, "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\%s", instanceName) ||
+    if (!FormatWhole(path, sizeof path, "System\\CurrentControlSet\\Services\\Class\\DISPLAY\\%s", instanceName) ||
         RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &instance) != ERROR_SUCCESS)
         return;
     SetText(instance, "DevLoader", "*vdd");
@@ -171,7 +162,7 @@ void WriteRootDevice(const char *deviceName, const char *driverReference)
 {
     char path[kFieldSize];
     HKEY device, logConfig, config;
-    if (FormatField(path, sizeof path, "Enum\\Root\\Display\\%s", deviceName) &&
+    if (FormatWhole(path, sizeof path, "Enum\\Root\\Display\\%s", deviceName) &&
         RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &device) == ERROR_SUCCESS) {
         // The whole 256-byte field is stored; the bytes after the text's NUL are zeros.
         char driver[kFieldSize];
@@ -195,7 +186,7 @@ void WriteRootDevice(const char *deviceName, const char *driverReference)
         }
         RegCloseKey(device);
     }
-    if (FormatField(path, sizeof path, "Config\\0001\\Enum\\Root\\Display\\%s", deviceName) &&
+    if (FormatWhole(path, sizeof path, "Config\\0001\\Enum\\Root\\Display\\%s", deviceName) &&
         RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &config) == ERROR_SUCCESS) {
         SetBinary(config, "CSConfigFlags", kNoFlags, sizeof kNoFlags);
         RegCloseKey(config);
@@ -211,7 +202,7 @@ void CreateRootAdapter()
     if (!ChooseInstanceName(kDisplayClass, driverName) || !ChooseInstanceName(kRootDisplay, deviceName))
         return;
     char driverReference[kFieldSize];
-    if (!FormatField(driverReference, sizeof driverReference, "Display\\%s", driverName))
+    if (!FormatWhole(driverReference, sizeof driverReference, "Display\\%s", driverName))
         return;
     WriteClassInstance(driverName);
     WriteRootDevice(deviceName, driverReference);

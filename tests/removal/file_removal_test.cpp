@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -400,11 +401,52 @@ BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
     return NextCall(IsListFile(path)) == kBlock ? FALSE : realSetAttributes(path, attributes);
 }
 
+// The boot as far as the list goes: the entries of its first "[rename]" section are carried
+// out in order, up to an end-of-file mark (a line that is only 0x1A). Here they are written
+// to a journal, one a line.
+std::string BootLines(const std::string &text)
+{
+    std::string ran;
+    bool inRename = false, renameSeen = false;
+    for (size_t at = 0; at < text.size();) {
+        size_t stop = std::min(text.find_first_of("\r\n", at), text.size());
+        std::string line = text.substr(at, stop - at);
+        at = stop + (text.compare(stop, 2, "\r\n") == 0 ? 2 : 1);
+        if (line == "\x1A")
+            break;
+        size_t open = line.find_first_not_of(" \t");
+        if (open != std::string::npos && line[open] == '[') {
+            std::string name = line.substr(open + 1, line.find(']') - open - 1);
+            size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+            inRename = !renameSeen && first != std::string::npos &&
+                       _stricmp(name.substr(first, last - first + 1).c_str(), "rename") == 0;
+            renameSeen = renameSeen || inRename;
+        } else if (inRename && open != std::string::npos) {
+            ran += line + "\n";
+        }
+    }
+    return ran;
+}
+
+std::string journal;
+
+// Then the list goes away; the boot never looks at our working files.
+void BootCarriesOutList()
+{
+    std::string bytes;
+    if (ReadFileBytes(ListPath(), &bytes))
+        journal += BootLines(bytes);
+    RemovePath(ListPath());
+}
+
 // Every update of the list, with a fault at each of its calls in turn: whatever the call
-// and the fault, the list is the old one or the new one, whole, or - after a power cut
-// between the renames - missing with the old one kept under its saved name; the next
-// start (the filter step) puts that back, keeps the list's attributes and leaves no file of
-// the update behind.
+// and the fault, the list is the old one or the new one, whole, or missing with the old one
+// kept under its replaced name (after a power cut between the renames, or a failure that
+// could put nothing back without losing lines). After a failure the next start (the filter
+// step) makes the list the new one or the old one filtered, keeps its attributes and leaves
+// no file of the update behind. After a cut the power comes back: the boot, another program
+// writes its list, the next start and the next boot carry out every line of every program
+// exactly once, in the order each program asked for them, the older program's first.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
     ImportPatch patches[] = {
@@ -445,7 +487,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         bool hadList;
         std::string before, after;
         std::string nextAfterBefore;  // what the next start makes of the old list (of the new: the same)
-        std::string saved = "", fresh = "";  // left by an earlier update cut between its renames
+        std::string replacedLeft = "", newLeft = "", waitingLeft = "";  // by an earlier update cut short
         bool readOnly = false;
     } cases[] = {
         {"filter", true, true, others + marked + later, others + later, others + later},
@@ -454,39 +496,63 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         {"entry at the end", false, true, later + others + "NUL=C:\\B", later + others + "NUL=C:\\B\r\n" + entry,
          later + others + "NUL=C:\\B"},
         {"entry, no list", false, false, "", "[rename]\r\n" + entry, "[rename]\r\n"},
-        // Another program wrote its list after the cut: the saved lines go into it, none twice.
-        {"foreign list after a cut", true, true, "[rename]\r\nC:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n",
-         others + "NUL=C:\\FOREIGN\r\n" + later, others + "NUL=C:\\FOREIGN\r\n" + later, others + marked + later,
-         others + later},
-        {"read-only list", false, true, others + later, others + entry + later, others + later, "", "", true},
+        // The end-of-file mark stays last: a boot reader stops there.
+        {"entry before an end-of-file mark", false, true, "[rename]\r\nNUL=C:\\A\r\n\x1A",
+         "[rename]\r\nNUL=C:\\A\r\n" + entry + "\x1A", "[rename]\r\nNUL=C:\\A\r\n\x1A"},
+        // Cut between the renames, then another program wrote its list: ours goes ahead of its
+        // lines, a line in both twice; cut again while doing so.
+        {"another program's list after a cut", true, true, "[rename]\r\nC:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n",
+         others + "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n" + later,
+         others + "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\FOREIGN\r\n" + later, others + marked + later, others + later},
+        {"another program's list without a rename section", true, true, "; b\r\n[boot]\r\nx=2",
+         "; b\r\n[boot]\r\nx=2\r\n" + others + later + "\x1A", "; b\r\n[boot]\r\nx=2\r\n" + others + later + "\x1A",
+         others + marked + later + "\x1A", others + later + "\x1A"},
+        // Cut again between the renames of that carry, and a third program's list after the boot.
+        {"two cuts in a row", true, true, "[rename]\r\nNUL=C:\\THIRD\r\n",
+         others + "NUL=C:\\SECOND\r\nNUL=C:\\THIRD\r\n" + later, others + "NUL=C:\\SECOND\r\nNUL=C:\\THIRD\r\n" + later,
+         "[rename]\r\nNUL=C:\\SECOND\r\n", others + "NUL=C:\\SECOND\r\n" + later, others + later},
+        // A list whose replacement took its place and was carried out by a boot: never again.
+        {"replaced list left after a boot", true, false, "", "[rename]\r\n", "[rename]\r\n",
+         others + "NUL=C:\\CARRIED OUT\r\n"},
+        {"read-only list", false, true, others + later, others + entry + later, others + later, "", "", "", true},
         {"0x1A and NUL inside lines", true, true, oddBytes + marked + "z=\x1A", oddBytes + "z=\x1A", oddBytes + "z=\x1A"},
         {"lines ended by CR alone", true, true, "[rename]\rNUL=C:\\A\rNUL=C:\\zanchg32.zan\r[other]\rx=1",
          "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1", "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1"},
         {"blank-padded header", false, true, "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n",
          "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n" + entry, "[\t\t\t\tReName       ]\r\nNUL=C:\\A\r\n"},
+        // A header is no entry: the lines under it stay in its section.
+        {"header naming a marker", true, true, "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n" + marked,
+         "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n", "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n"},
     };
-    const std::string list = ListPath(), fresh = WindowsDir() + "\\wininit.zan",
-                      saved = WindowsDir() + "\\wininit.zol", carried = WindowsDir() + "\\wininit.zcl";
+    const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan",
+                      replacedList = WindowsDir() + "\\wininit.zol", waitingList = WindowsDir() + "\\wininit.zcl";
+    const std::string otherProgram = "[rename]\r\nNUL=C:\\OTHER.DAT\r\n";
+    ASSERT_EQ("NUL=C:\\OTHER.DAT\n", BootLines(otherProgram));
     for (const Case &c : cases) {
         for (Fault fault : {kFail, kCut, kShort}) {
             int putBack = 0;
             for (int target = 1;; ++target) {
                 SCOPED_TRACE(std::string(c.what) + ", call " + std::to_string(target) + " " + kFaultNames[fault]);
                 RemovePath(list);
-                RemovePath(fresh);
-                RemovePath(saved);
-                RemovePath(carried);
+                RemovePath(newList);
+                RemovePath(replacedList);
+                RemovePath(waitingList);
                 if (c.hadList) {
                     ASSERT_TRUE(WriteFileBytes(list, c.before));
                 }
-                if (!c.saved.empty()) {
-                    ASSERT_TRUE(WriteFileBytes(saved, c.saved) && WriteFileBytes(fresh, c.fresh));
+                const std::string left[][2] = {
+                    {replacedList, c.replacedLeft}, {newList, c.newLeft}, {waitingList, c.waitingLeft}};
+                for (const auto &file : left) {
+                    if (!file[1].empty()) {
+                        ASSERT_TRUE(WriteFileBytes(file[0], file[1]));
+                    }
                 }
                 if (c.readOnly) {
                     ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
                 }
                 DWORD attributes = GetFileAttributesA(list.c_str());
                 restartRequired = 0;
+                journal.clear();
                 injector = Injector();
                 injector.target = target;
                 injector.fault = fault;
@@ -498,27 +564,39 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                 injector.armed = false;
                 bool hit = injector.calls >= target;
 
-                std::string bytes, savedBytes;
+                std::string bytes, replacedBytes;
                 if (ReadFileBytes(list, &bytes)) {
                     EXPECT_TRUE(bytes == c.after || (c.hadList && bytes == c.before)) << bytes;
                 } else if (c.hadList) {
-                    EXPECT_EQ(kCut, fault);
-                    EXPECT_TRUE(ReadFileBytes(saved, &savedBytes) &&
-                                (savedBytes == c.before || (!c.saved.empty() && savedBytes == c.after)))
-                        << savedBytes;
+                    EXPECT_TRUE(fault == kCut || FileExists(newList));
+                    EXPECT_TRUE(ReadFileBytes(replacedList, &replacedBytes) &&
+                                (replacedBytes == c.before || (!c.newLeft.empty() && replacedBytes == c.after)))
+                        << replacedBytes;
                     ++putBack;
                 }
                 if (!c.filter) {
                     EXPECT_EQ(1, restartRequired);
                 }
+                if (fault == kCut) {
+                    BootCarriesOutList();
+                    ASSERT_TRUE(WriteFileBytes(list, otherProgram));
+                }
                 FilterWininit();  // the next start
                 std::string next = ReadList();
-                EXPECT_TRUE(next == c.nextAfterBefore || next == c.after) << next;
-                EXPECT_FALSE(FileExists(fresh));
-                EXPECT_FALSE(FileExists(saved));
-                EXPECT_FALSE(FileExists(carried));
-                if (c.hadList) {
-                    EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
+                EXPECT_FALSE(FileExists(newList));
+                EXPECT_FALSE(FileExists(replacedList));
+                EXPECT_FALSE(FileExists(waitingList));
+                if (fault != kCut) {
+                    EXPECT_TRUE(next == c.nextAfterBefore || next == c.after) << next;
+                    if (c.hadList) {
+                        EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
+                    }
+                } else {
+                    BootCarriesOutList();
+                    std::string oldFirst = BootLines(c.before) + BootLines(c.newLeft) + BootLines(otherProgram);
+                    EXPECT_TRUE(journal == BootLines(c.after) + BootLines(otherProgram) ||
+                                journal == oldFirst)
+                        << journal;
                 }
                 if (!hit) {
                     EXPECT_EQ(c.after, bytes) << "undisturbed";

@@ -1,0 +1,245 @@
+#include "rename_list_replace.h"
+
+#include "bounded_format.h"
+#include "rename_list_carry.h"
+
+// The list is never written in place: a cut-off or half-written "wininit.ini" would lose the
+// lines other programs have waiting in it. A new list is written whole beside it, checked,
+// and takes the list's place by two renames (Windows 95 has no replace in one step): the list
+// to the replaced name, the new list to the list's. The boot carries out "wininit.ini" and
+// takes it away, and another program may write a new one at any time we are not running;
+// neither ever looks at our working files. So the working files that are there, and nothing
+// in any list's contents, tell how far an update came. Every step leaves one of these
+// states, and the next start settles it:
+//
+//   new replaced waiting  what it means                          settled by
+//   -   -        -        nothing left                           -
+//   x   -        -        a new list being written, perhaps      removing it
+//                         partial; the list in place untouched
+//   x   x        -        the list moved out, the new one whole  no list: the new one takes the
+//                         but not in place: cut between the      place; a list: it is another
+//                         renames, or a failure that could not   program's, written since, and
+//                         put the replaced list back             the new one becomes waiting
+//   -   x        -        the new list took the place, with the  removing the replaced list
+//                         replaced list's lines (a boot may have
+//                         carried them out since)
+//   -   x        x        the new list became the waiting one    removing the replaced list
+//   -   -        x        our whole list waits; a list in place  no list: it takes the place;
+//                         is another program's                   else the carry (below)
+//   x   -        x        the carry being written, perhaps       removing the new list
+//                         partial
+//   x   x        x        the carry whole, the other program's   removing the waiting list
+//                         list moved out: the waiting list's
+//                         lines are in the new list
+//
+// While the new list and the replaced one are both there, no list of ours is in place: ours
+// gets there only by a rename that takes one of their two names away.
+//
+// The carry is a new list made of the waiting list's lines ahead of the list in place's,
+// swapped in like any other, but the waiting list goes between the renames: once the carry
+// is in place, nothing may be left that would carry those lines a second time. A failure
+// puts the replaced list back only while that loses no line; otherwise it leaves the files
+// that tell the truth for the next start.
+
+namespace {
+
+// What the new list takes over from the one it replaces.
+const DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// Which working files are there, a bit each. A folder under one of their names is not ours
+// and leaves the state to nobody.
+enum { kNewList = 1, kReplacedList = 2, kWaitingList = 4, kNotOurs = 8 };
+// More steps than any state takes to settle; a list that keeps changing under us stops it.
+enum { kMostSettleSteps = 8 };
+
+enum WaitingListFate { kNoWaitingList, kWaitingListCarried };
+
+bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+int Presence(const char *path, int bit)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kNotOurs : bit;
+}
+
+int WorkingFiles(const ListFiles &files)
+{
+    return Presence(files.newList, kNewList) | Presence(files.replacedList, kReplacedList) |
+           Presence(files.waitingList, kWaitingList);
+}
+
+// Our own files go read-only or not: a list's read-only attribute moves with it.
+bool RemoveFile(const char *path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path) != 0;
+}
+
+// Whether the bytes on disk are the `expected` number, read back. A write that reported
+// success with part of its text missing would otherwise pass unseen.
+bool HasLength(const char *path, long expected)
+{
+    FILE *file = fopen(path, "rb");
+    if (!file)
+        return false;
+    char buffer[512];
+    long total = 0;
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        total += static_cast<long>(got);
+    bool ok = !ferror(file) && total == expected;
+    fclose(file);
+    return ok;
+}
+
+bool CloseWhole(const ListFiles &files, ListWriter *writer)
+{
+    FlushWriter(writer);
+    bool ok = writer->ok && !ferror(writer->file);
+    if (fclose(writer->file) != 0)
+        ok = false;
+    return ok && HasLength(files.newList, writer->sent);
+}
+
+bool TakeListAttributes(const ListFiles &files)
+{
+    DWORD attributes = GetFileAttributesA(files.list);
+    DWORD kept = attributes & kKeptAttributes;
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           SetFileAttributesA(files.newList, kept ? kept : FILE_ATTRIBUTE_NORMAL);
+}
+
+// When the replaced list cannot go back, both stay: together they say "cut between the
+// renames", and the next start puts the new list in place.
+void PutReplacedListBack(const ListFiles &files)
+{
+    if (MoveFileA(files.replacedList, files.list))
+        RemoveFile(files.newList);
+}
+
+// MoveFileA never replaces an existing file, so a list that appears meanwhile is never
+// overwritten.
+bool SwapInNewList(const ListFiles &files, ListWriter *writer, WaitingListFate waiting)
+{
+    bool whole = CloseWhole(files, writer);
+    bool replacing = Exists(files.list);
+    if (!whole || (waiting == kWaitingListCarried && !replacing) ||
+        (replacing && (!TakeListAttributes(files) || !MoveFileA(files.list, files.replacedList)))) {
+        RemoveFile(files.newList);
+        return false;
+    }
+    if (waiting == kWaitingListCarried && !RemoveFile(files.waitingList)) {
+        PutReplacedListBack(files);
+        return false;
+    }
+    if (!MoveFileA(files.newList, files.list)) {
+        // The carry holds the waiting list's lines, which are nowhere else now.
+        if (!replacing)
+            RemoveFile(files.newList);
+        else if (waiting == kNoWaitingList)
+            PutReplacedListBack(files);
+        return false;
+    }
+    if (replacing)
+        RemoveFile(files.replacedList);
+    return true;
+}
+
+bool StartNewList(const ListFiles &files, ListWriter *writer)
+{
+    FILE *file = fopen(files.newList, "wb");
+    if (!file)
+        return false;
+    StartWriter(writer, file);
+    return true;
+}
+
+bool CarryWaitingList(const ListFiles &files)
+{
+    ListWriter writer;
+    if (!StartNewList(files, &writer))
+        return false;
+    FILE *waiting = fopen(files.waitingList, "rb");
+    FILE *list = fopen(files.list, "rb");
+    bool read = waiting && list;
+    if (read) {
+        ListReader older, newer;
+        StartReader(&older, waiting);
+        StartReader(&newer, list);
+        read = WriteCarriedLines(&older, &newer, &writer);
+    }
+    if (waiting)
+        fclose(waiting);
+    if (list)
+        fclose(list);
+    writer.ok = writer.ok && read;
+    return SwapInNewList(files, &writer, kWaitingListCarried);
+}
+
+bool NameListFiles(const char *windows, ListFiles *files)
+{
+    return FormatWhole(files->list, sizeof files->list, "%s\\wininit.ini", windows) &&
+           FormatWhole(files->newList, sizeof files->newList, "%s\\wininit.zan", windows) &&
+           FormatWhole(files->replacedList, sizeof files->replacedList, "%s\\wininit.zol", windows) &&
+           FormatWhole(files->waitingList, sizeof files->waitingList, "%s\\wininit.zcl", windows);
+}
+
+// One step of the table at a time, until nothing is left or a step fails; a cut during the
+// settling leaves another state of the table.
+bool SettleListFiles(const ListFiles &files)
+{
+    for (int step = 0; step < kMostSettleSteps; ++step) {
+        bool listThere = Exists(files.list);
+        bool done;
+        switch (WorkingFiles(files)) {
+        case 0:
+            return true;
+        case kNewList:
+        case kNewList | kWaitingList:
+            done = RemoveFile(files.newList);
+            break;
+        case kNewList | kReplacedList:
+            done = MoveFileA(files.newList, listThere ? files.waitingList : files.list) != 0;
+            break;
+        case kReplacedList:
+        case kReplacedList | kWaitingList:
+            done = RemoveFile(files.replacedList);
+            break;
+        case kWaitingList:
+            done = listThere ? CarryWaitingList(files) : MoveFileA(files.waitingList, files.list) != 0;
+            break;
+        case kNewList | kReplacedList | kWaitingList:
+            done = RemoveFile(files.waitingList);
+            break;
+        default:
+            return false;
+        }
+        if (!done)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+bool StartListUpdate(const char *windows, ListFiles *files, FILE **list, ListWriter *writer)
+{
+    *list = nullptr;
+    if (!NameListFiles(windows, files) || !SettleListFiles(*files))
+        return false;
+    *list = fopen(files->list, "rb");
+    if ((!*list && Exists(files->list)) || !StartNewList(*files, writer)) {
+        if (*list)
+            fclose(*list);
+        return false;
+    }
+    return true;
+}
+
+bool PutNewListInPlace(const ListFiles &files, ListWriter *writer)
+{
+    return SwapInNewList(files, writer, kNoWaitingList);
+}
