@@ -128,31 +128,48 @@ void RegRemoveTree(HKEY root, const std::string &path)
     RegDeleteKeyA(root, path.c_str());
 }
 
-static void Snapshot(HKEY root, const std::string &path, std::vector<std::string> *lines)
+// Each key is opened once and read with as few calls as its values and subkeys allow: a
+// snapshot walks thousands of keys (all of CLSID), and in the emulated machine every call
+// to the registry is a costly round trip.
+static void Snapshot(HKEY key, const std::string &path, std::vector<std::string> *lines)
 {
-    if (!RegKeyExists(root, path))
-        return;
     lines->push_back("K " + path);
-    for (const std::string &name : RegValueNames(root, path)) {
-        std::vector<unsigned char> data;
-        DWORD type = 0;
-        RegReadValue(root, path, name.c_str(), &data, &type);
-        std::string line = "V " + path + "\\" + name + " " + std::to_string(type) + " ";
+    DWORD longestName = 0, longestData = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                         &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    std::vector<char> name(longestName + 1);
+    std::vector<unsigned char> data(longestData + 1);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
+            break;
+        std::string line = "V " + path + "\\" + std::string(name.data(), nameSize) + " " + std::to_string(type) + " ";
         char hex[4];
-        for (unsigned char b : data) {
-            std::snprintf(hex, sizeof hex, "%02X", b);
+        for (DWORD b = 0; b < dataSize; ++b) {
+            std::snprintf(hex, sizeof hex, "%02X", data[b]);
             line += hex;
         }
         lines->push_back(line);
     }
-    for (const std::string &child : RegSubkeys(root, path))
-        Snapshot(root, path + "\\" + child, lines);
+    char child[MAX_PATH];
+    for (DWORD i = 0; RegEnumKeyA(key, i, child, sizeof child) == ERROR_SUCCESS; ++i) {
+        HKEY sub;
+        if (RegOpenKeyExA(key, child, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+            Snapshot(sub, path + "\\" + child, lines);
+            RegCloseKey(sub);
+        }
+    }
 }
 
 std::vector<std::string> RegSnapshot(HKEY root, const std::string &path)
 {
     std::vector<std::string> lines;
-    Snapshot(root, path, &lines);
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        Snapshot(key, path, &lines);
+        RegCloseKey(key);
+    }
     std::sort(lines.begin(), lines.end());
     return lines;
 }
