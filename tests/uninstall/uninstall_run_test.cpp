@@ -67,6 +67,17 @@ void AddSharedKeys(Expected *e)
     e->values.push_back(std::string(kSettings) + "|DDSW");
 }
 
+// The board's last record with nothing else of the product: its keys, the board's driver
+// key, the whole company key (DISPLAY, DRIVER with "Counter", the board's key) and S3's.
+void AddLastRecordKeys(Expected *e, const SampleRecord &r)
+{
+    AddRecordKeys(e, r);
+    e->keys.push_back(std::string(kDisplayClass) + "\\0001");
+    e->keys.push_back("Software\\ZANRO INC");
+    AddSharedKeys(e);
+    e->keys.push_back("Software\\S3");
+}
+
 void AddSharedFiles(Expected *e)
 {
     for (const char *name : {"%ROOT%KVX98.ZAN", "%ROOT%S3_REFRE.ZAN", "%ROOT%S3GAMMA.ZAN", "%ROOT%ZANCHG16.ZAN",
@@ -362,11 +373,7 @@ TEST(UninstallRun, LastRecordTakesTheSharedPiecesAndCancelDoesNotRestart)
         MachineState after = TakeMachineState();
 
         Expected e;
-        AddRecordKeys(&e, selected);
-        e.keys.push_back(std::string(kDisplayClass) + "\\0001");
-        e.keys.push_back("Software\\ZANRO INC");  // DISPLAY, DRIVER with "Counter", the board's key
-        AddSharedKeys(&e);
-        e.keys.push_back("Software\\S3");
+        AddLastRecordKeys(&e, selected);
         AddSharedFiles(&e);
         for (const char *entry : {"ZANS3.DRV", "ZANS3.VXD", "ZANUTL.DLL", "ZANDISP.CPL", "ZANS3.INF", "ZANUTL.HLP",
                                   "ZANS3.INI", "ZANPOS.INI"})
@@ -460,11 +467,7 @@ TEST(UninstallRun, ReadOnlyFilesGoAtOnceOrAtTheBoot)
         CloseHandle(h);
 
     Expected e;
-    AddRecordKeys(&e, selected);
-    e.keys.push_back(std::string(kDisplayClass) + "\\0001");
-    e.keys.push_back("Software\\ZANRO INC");
-    AddSharedKeys(&e);
-    e.keys.push_back("Software\\S3");
+    AddLastRecordKeys(&e, selected);
     for (const char *name : {"%ROOT%S3_REFRE.ZAN", "%ROOT%ZANCHG16.ZAN", "%ROOT%ZANCHG32.ZAN",
                              "%ROOT%Program Files\\ZANRO INC\\BACKUP", "%SYS%\\ZANUTL.DLL", "%SYS%\\ZANDISP.CPL"})
         e.files.push_back(Expand(name));
@@ -537,11 +540,7 @@ TEST(UninstallRun, DoubleByteNamesEndingInTheBackslashByteAreNames)
     MachineState after = TakeMachineState();
 
     Expected e;
-    AddRecordKeys(&e, selected);
-    e.keys.push_back(std::string(kDisplayClass) + "\\0001");
-    e.keys.push_back("Software\\ZANRO INC");
-    AddSharedKeys(&e);
-    e.keys.push_back("Software\\S3");
+    AddLastRecordKeys(&e, selected);
     AddSharedFiles(&e);
     for (const char *entry : {"表示.HLP", "ソフト.INI", "能力.DLL", "ZANS3.DRV"})
         e.files.push_back(FilePath(entry));
