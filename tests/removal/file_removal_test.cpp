@@ -656,6 +656,21 @@ TEST_F(FileRemoval, ReadOnlyFilesGoAtOnceOrAtTheBoot)
     RunBoot();
     for (const auto &row : rows)
         EXPECT_EQ(row.goneAfterBoot, !FileExists(std::string(kFolder) + "\\" + row.name)) << row.name;
+
+    // When the list cannot take the entry, nothing will delete the file: it stays read-only.
+    const std::string temp = WindowsDir() + "\\wininit.zan", path = MakeFile("read-only unlisted.dat");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    restartRequired = 0;
+    {
+        FileHolder holder(path, "read");
+        ASSERT_TRUE(holder.holding());
+        DeleteOrScheduleFile(path.c_str());
+    }
+    RemoveDirectoryA(temp.c_str());
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY), GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ("<no list>", ReadList());
+    EXPECT_EQ(1, restartRequired);
 }
 
 TEST_F(FileRemoval, BootDeletesScheduledFilesWhateverSectionEndedTheList)
