@@ -92,8 +92,8 @@ bool Compose(char *dest, size_t size, const char *a, const char *b, const char *
 }
 
 // Names are read by character, as the ANSI code page makes them: the second byte of a
-// double-byte character may be that of "\\" (0x5C) or of a letter.
-
+// double-byte character may be that of a backslash (表 95 5C, ソ 83 5C) or of a letter.
+//
 // A registry name that names a key below its parent: an empty one, or one made only of
 // backslashes, would name the parent itself.
 bool NamesKey(const char *name)
