@@ -5,6 +5,7 @@
 
 #include "bounded_format.h"
 #include "process_state.h"
+#include "read_only_attribute.h"
 #include "rename_list_replace.h"
 #include "rename_list_text.h"
 
@@ -13,14 +14,14 @@ namespace {
 // Writes one entry into the first "[rename]" section of the list. A list that ends in that
 // section only grows at its end, as the boot-time reader expects, though ahead of a closing
 // end-of-file mark; a list without one gets the section at its end; otherwise the entry goes
-// in just before the next section.
-void AddRenameEntry(const char *windows, const char *entry)
+// in just before the next section. True when the list holding it is in place.
+bool AddRenameEntry(const char *windows, const char *entry)
 {
     ListFiles files;
     FILE *list;
     ListWriter writer;
     if (!StartListUpdate(windows, &files, &list, &writer))
-        return;
+        return false;
     ListShape shape;
     ListReader reader;
     StartShape(&shape);
@@ -41,7 +42,7 @@ void AddRenameEntry(const char *windows, const char *entry)
         writer.ok = writer.ok && !ferror(list);
         fclose(list);
     }
-    PutNewListInPlace(files, &writer);
+    return PutNewListInPlace(files, &writer);
 }
 
 } // namespace
@@ -52,6 +53,8 @@ void DeleteOrScheduleFile(const char *path)
     if (!probe)
         return;
     fclose(probe);
+    // A file in use keeps the attribute cleared: the boot passes over a read-only file.
+    DWORD attributes = ClearReadOnly(path);
     if (DeleteFileA(path))
         return;
 
@@ -61,10 +64,18 @@ void DeleteOrScheduleFile(const char *path)
     char windows[MAX_PATH];
     UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
     char entry[4 + MAX_PATH];
-    if (shortLength > 0 && shortLength < sizeof shortPath && windowsLength > 0 &&
-        windowsLength < sizeof windows && FormatWhole(entry, sizeof entry, "NUL=%s", shortPath))
-        AddRenameEntry(windows, entry);
+    if (!(shortLength > 0 && shortLength < sizeof shortPath && windowsLength > 0 &&
+          windowsLength < sizeof windows && FormatWhole(entry, sizeof entry, "NUL=%s", shortPath) &&
+          AddRenameEntry(windows, entry)))
+        PutAttributesBack(path, attributes);  // nothing will delete it
     restartRequired = 1;
+}
+
+void RemoveEmptyDirectory(const char *path)
+{
+    DWORD attributes = ClearReadOnly(path);
+    if (!RemoveDirectoryA(path))
+        PutAttributesBack(path, attributes);
 }
 
 void FilterWininit()

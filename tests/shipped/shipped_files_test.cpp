@@ -68,7 +68,7 @@ const AllowList kZandelAllowList = WithStartup({
                       "lstrcatA", "lstrcmpiA", "lstrcmpA"}},
     {"USER32.DLL", {"DialogBoxParamA", "EndDialog", "MessageBoxA", "PostMessageA", "SendMessageA",
                     "SetWindowPos", "GetSystemMetrics", "GetWindowRect", "ExitWindowsEx", "FindWindowA",
-                    "wsprintfA", "wvsprintfA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
+                    "wsprintfA", "wvsprintfA", "CharNextA", "CharPrevA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
                     "DdeUninitialize", "DdeConnect", "DdeDisconnect", "DdeClientTransaction",
                     "DdeCreateStringHandleA", "DdeFreeStringHandle", "DdeGetLastError", "DdeFreeDataHandle"}},
     {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",
