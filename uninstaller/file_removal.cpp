@@ -1,7 +1,8 @@
 #include "file_removal.h"
 
-#include <stdio.h>
 #include <windows.h>
+
+#include "file_stream.h"
 
 #include "bounded_format.h"
 #include "process_state.h"
@@ -17,7 +18,7 @@ namespace {
 void AddRenameEntry(const char *windows, const char *entry)
 {
     ListFiles files;
-    FILE *list;
+    FileStream *list;
     ListWriter writer;
     if (!StartListUpdate(windows, &files, &list, &writer))
         return;
@@ -38,8 +39,8 @@ void AddRenameEntry(const char *windows, const char *entry)
     PutText(&writer, "\r\n");
     if (list) {
         CopyUpTo(&reader, &writer, kToTheEnd);
-        writer.ok = writer.ok && !ferror(list);
-        fclose(list);
+        writer.ok = writer.ok && !StreamFailed(list);
+        CloseFileStream(list);
     }
     PutNewListInPlace(files, &writer);
 }
@@ -48,10 +49,10 @@ void AddRenameEntry(const char *windows, const char *entry)
 
 void DeleteOrScheduleFile(const char *path)
 {
-    FILE *probe = fopen(path, "rb");
+    FileStream *probe = OpenFileStream(path, kStreamRead);
     if (!probe)
         return;
-    fclose(probe);
+    CloseFileStream(probe);
     if (DeleteFileA(path))
         return;
 
@@ -70,7 +71,7 @@ void DeleteOrScheduleFile(const char *path)
 void FilterWininit()
 {
     ListFiles files;
-    FILE *list;
+    FileStream *list;
     ListWriter writer;
     if (!StartListUpdate(windowsDir, &files, &list, &writer))
         return;
@@ -91,7 +92,7 @@ void FilterWininit()
         if (line.ended)
             PutText(&writer, "\r\n");
     }
-    writer.ok = writer.ok && !ferror(list);
-    fclose(list);
+    writer.ok = writer.ok && !StreamFailed(list);
+    CloseFileStream(list);
     PutNewListInPlace(files, &writer);
 }
