@@ -1,7 +1,8 @@
 #include "file_removal.h"
 
-#include <stdio.h>
 #include <windows.h>
+
+#include "file_stream.h"
 
 #include "bounded_format.h"
 #include "process_state.h"
@@ -18,7 +19,7 @@ namespace {
 bool AddRenameEntry(const char *windows, const char *entry)
 {
     ListFiles files;
-    FILE *list;
+    FileStream *list;
     ListWriter writer;
     if (!StartListUpdate(windows, &files, &list, &writer))
         return false;
@@ -39,8 +40,8 @@ bool AddRenameEntry(const char *windows, const char *entry)
     PutText(&writer, "\r\n");
     if (list) {
         CopyUpTo(&reader, &writer, kToTheEnd);
-        writer.ok = writer.ok && !ferror(list);
-        fclose(list);
+        writer.ok = writer.ok && !StreamFailed(list);
+        CloseFileStream(list);
     }
     return PutNewListInPlace(files, &writer);
 }
@@ -49,10 +50,10 @@ bool AddRenameEntry(const char *windows, const char *entry)
 
 void DeleteOrScheduleFile(const char *path)
 {
-    FILE *probe = fopen(path, "rb");
+    FileStream *probe = OpenFileStream(path, kStreamRead);
     if (!probe)
         return;
-    fclose(probe);
+    CloseFileStream(probe);
     // A file in use keeps the attribute cleared: the boot passes over a read-only file.
     DWORD attributes = ClearReadOnly(path);
     if (DeleteFileA(path))
@@ -81,7 +82,7 @@ void RemoveEmptyDirectory(const char *path)
 void FilterWininit()
 {
     ListFiles files;
-    FILE *list;
+    FileStream *list;
     ListWriter writer;
     if (!StartListUpdate(windowsDir, &files, &list, &writer))
         return;
@@ -102,7 +103,7 @@ void FilterWininit()
         if (line.ended)
             PutText(&writer, "\r\n");
     }
-    writer.ok = writer.ok && !ferror(list);
-    fclose(list);
+    writer.ok = writer.ok && !StreamFailed(list);
+    CloseFileStream(list);
     PutNewListInPlace(files, &writer);
 }

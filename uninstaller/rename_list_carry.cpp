@@ -47,5 +47,5 @@ bool WriteCarriedLines(ListReader *older, ListReader *newer, ListWriter *writer)
         SeekReader(older, olderShape.end);
         CopyUpTo(older, writer, kToTheEnd);
     }
-    return !ferror(older->file) && !ferror(newer->file);
+    return !StreamFailed(older->file) && !StreamFailed(newer->file);
 }

@@ -82,24 +82,24 @@ bool RemoveFile(const char *path)
 // success with part of its text missing would otherwise pass unseen.
 bool HasLength(const char *path, long expected)
 {
-    FILE *file = fopen(path, "rb");
+    FileStream *file = OpenFileStream(path, kStreamRead);
     if (!file)
         return false;
     char buffer[512];
     long total = 0;
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+    while ((got = ReadStreamBlock(file, buffer, sizeof buffer)) > 0)
         total += static_cast<long>(got);
-    bool ok = !ferror(file) && total == expected;
-    fclose(file);
+    bool ok = !StreamFailed(file) && total == expected;
+    CloseFileStream(file);
     return ok;
 }
 
 bool CloseWhole(const ListFiles &files, ListWriter *writer)
 {
     FlushWriter(writer);
-    bool ok = writer->ok && !ferror(writer->file);
-    if (fclose(writer->file) != 0)
+    bool ok = writer->ok && !StreamFailed(writer->file);
+    if (!CloseFileStream(writer->file))
         ok = false;
     return ok && HasLength(files.newList, writer->sent);
 }
@@ -150,7 +150,7 @@ bool SwapInNewList(const ListFiles &files, ListWriter *writer, WaitingListFate w
 
 bool StartNewList(const ListFiles &files, ListWriter *writer)
 {
-    FILE *file = fopen(files.newList, "wb");
+    FileStream *file = OpenFileStream(files.newList, kStreamCreate);
     if (!file)
         return false;
     StartWriter(writer, file);
@@ -162,8 +162,8 @@ bool CarryWaitingList(const ListFiles &files)
     ListWriter writer;
     if (!StartNewList(files, &writer))
         return false;
-    FILE *waiting = fopen(files.waitingList, "rb");
-    FILE *list = fopen(files.list, "rb");
+    FileStream *waiting = OpenFileStream(files.waitingList, kStreamRead);
+    FileStream *list = OpenFileStream(files.list, kStreamRead);
     bool read = waiting && list;
     if (read) {
         ListReader older, newer;
@@ -172,9 +172,9 @@ bool CarryWaitingList(const ListFiles &files)
         read = WriteCarriedLines(&older, &newer, &writer);
     }
     if (waiting)
-        fclose(waiting);
+        CloseFileStream(waiting);
     if (list)
-        fclose(list);
+        CloseFileStream(list);
     writer.ok = writer.ok && read;
     return SwapInNewList(files, &writer, kWaitingListCarried);
 }
@@ -225,15 +225,15 @@ bool SettleListFiles(const ListFiles &files)
 
 } // namespace
 
-bool StartListUpdate(const char *windows, ListFiles *files, FILE **list, ListWriter *writer)
+bool StartListUpdate(const char *windows, ListFiles *files, FileStream **list, ListWriter *writer)
 {
     *list = nullptr;
     if (!NameListFiles(windows, files) || !SettleListFiles(*files))
         return false;
-    *list = fopen(files->list, "rb");
+    *list = OpenFileStream(files->list, kStreamRead);
     if ((!*list && Exists(files->list)) || !StartNewList(*files, writer)) {
         if (*list)
-            fclose(*list);
+            CloseFileStream(*list);
         return false;
     }
     return true;

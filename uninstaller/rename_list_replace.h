@@ -3,9 +3,9 @@
 #ifndef RENAME_LIST_REPLACE_H
 #define RENAME_LIST_REPLACE_H
 
-#include <stdio.h>
 #include <windows.h>
 
+#include "file_stream.h"
 #include "rename_list_text.h"
 
 // The list and the working files of its replacement, all in the Windows folder.
@@ -21,7 +21,7 @@ struct ListFiles {
 // in binary (*list null when there is none) and the new list to be written. False, with
 // nothing open, when no update may start: leftovers that do not settle, a list that is there
 // but does not open (it must not give way to one without its lines), no new list.
-bool StartListUpdate(const char *windows, ListFiles *files, FILE **list, ListWriter *writer);
+bool StartListUpdate(const char *windows, ListFiles *files, FileStream **list, ListWriter *writer);
 
 // Closes the new list; when it came out whole (nothing failed on the way to the disk, the
 // file holds every byte sent, and writer->ok), it takes the list's place and the list's

@@ -3,7 +3,9 @@
 #ifndef RENAME_LIST_TEXT_H
 #define RENAME_LIST_TEXT_H
 
-#include <stdio.h>
+#include <stddef.h>
+
+#include "file_stream.h"
 
 // An offset that is no place in the list; as the end of a copy: up to the end of the list.
 enum { kNoOffset = -1, kToTheEnd = -1 };
@@ -11,12 +13,12 @@ enum { kNoOffset = -1, kToTheEnd = -1 };
 // The list is read in binary, byte by byte: other programs and editors wrote it, and none of
 // its bytes (0x1A and NUL among them) is ours to drop.
 struct ListReader {
-    FILE *file;
+    FileStream *file;
     int ahead;    // a byte read but not yet taken, or none
     long offset;  // of the next byte taken
 };
 
-void StartReader(ListReader *reader, FILE *file);
+void StartReader(ListReader *reader, FileStream *file);
 void SeekReader(ListReader *reader, long offset);
 
 struct ListLine {
@@ -62,7 +64,7 @@ bool ExamineList(ListReader *reader, ListShape *shape);
 // A new list on its way to the disk. `sent` counts the bytes handed over, to be found on
 // disk afterwards; `ok` goes false at the first failure, the caller's reading included.
 struct ListWriter {
-    FILE *file;
+    FileStream *file;
     bool ok;
     long sent;
     int last;  // the last byte put, or none
@@ -70,7 +72,7 @@ struct ListWriter {
     char buffer[512];
 };
 
-void StartWriter(ListWriter *writer, FILE *file);
+void StartWriter(ListWriter *writer, FileStream *file);
 void FlushWriter(ListWriter *writer);
 void PutText(ListWriter *writer, const char *text);
 // Lines of our own start on a line of their own.
