@@ -290,8 +290,9 @@ enum Fault {
     kFail,   // the call does nothing and reports failure: a full disk, a refused rename
     kCut,    // the power goes just before it: neither it nor any later call takes place
     kShort,  // a write puts half its bytes on disk and reports them all
+    kSecond,  // another instance's update starts just before it, and runs as far as it may
 };
-const char *const kFaultNames[] = {"fails", "cut", "short"};
+const char *const kFaultNames[] = {"fails", "cut", "short", "meets a second update"};
 
 struct Injector {
     bool armed = false;
@@ -299,8 +300,36 @@ struct Injector {
     Fault fault = kFail;
     int calls = 0;
     bool powerOff = false;
+    DWORD thread = 0;             // the update's own; the second update's calls are not counted
+    bool wroteListFile = false;   // a file of the list opened for writing
 };
 Injector injector;
+
+// The second update: another instance schedules its own file, on a thread of its own, while
+// the first waits at the fault. It runs until it ends or waits for the first.
+struct SecondUpdate {
+    std::string path;
+    HANDLE thread = nullptr;
+    HANDLE waiting = nullptr;  // set when it is about to block in a wait
+};
+SecondUpdate second;
+
+DWORD WINAPI RunSecondUpdate(void *)
+{
+    DeleteOrScheduleFile(second.path.c_str());
+    return 0;
+}
+
+void StartSecondUpdate()
+{
+    ResetEvent(second.waiting);
+    DWORD id;
+    second.thread = CreateThread(nullptr, 0, RunSecondUpdate, nullptr, 0, &id);
+    HANDLE both[2] = {second.thread, second.waiting};
+    WaitForMultipleObjects(2, both, FALSE, 20000);
+}
+
+bool OnUpdateThread() { return GetCurrentThreadId() == injector.thread; }
 
 decltype(&fopen) realFopen;
 decltype(&fputs) realFputs;
@@ -310,6 +339,7 @@ decltype(&MoveFileA) realMoveFile;
 decltype(&DeleteFileA) realDeleteFile;
 decltype(&CopyFileA) realCopyFile;
 decltype(&SetFileAttributesA) realSetAttributes;
+decltype(&WaitForSingleObject) realWait;
 
 enum Turn { kGo, kBlock, kHalf };
 
@@ -320,8 +350,12 @@ Turn NextCall(bool counted)
         return kGo;
     if (injector.powerOff)
         return kBlock;
-    if (!counted || ++injector.calls != injector.target)
+    if (!counted || !OnUpdateThread() || ++injector.calls != injector.target)
         return kGo;
+    if (injector.fault == kSecond) {
+        StartSecondUpdate();
+        return kGo;
+    }
     if (injector.fault == kCut)
         injector.powerOff = true;
     return injector.fault == kShort ? kHalf : kBlock;
@@ -332,7 +366,12 @@ bool IsListFile(const char *path) { return std::strstr(path, "\\wininit.") != nu
 
 FILE *__cdecl InjectFopen(const char *path, const char *mode)
 {
-    return NextCall(IsListFile(path)) == kBlock ? nullptr : realFopen(path, mode);
+    if (NextCall(IsListFile(path)) == kBlock)
+        return nullptr;
+    FILE *file = realFopen(path, mode);
+    if (file && injector.armed && OnUpdateThread() && IsListFile(path) && std::strpbrk(mode, "wa"))
+        injector.wroteListFile = true;
+    return file;
 }
 
 int __cdecl InjectFputs(const char *text, FILE *stream)
@@ -401,6 +440,18 @@ BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
     return NextCall(IsListFile(path)) == kBlock ? FALSE : realSetAttributes(path, attributes);
 }
 
+// Tells the first update that the second is about to block, when it would.
+DWORD WINAPI InjectWait(HANDLE object, DWORD milliseconds)
+{
+    if (!injector.armed || OnUpdateThread())
+        return realWait(object, milliseconds);
+    DWORD result = realWait(object, 0);
+    if (result != WAIT_TIMEOUT)
+        return result;
+    SetEvent(second.waiting);
+    return realWait(object, milliseconds);
+}
+
 // The boot as far as the list goes: the entries of its first "[rename]" section are carried
 // out in order, up to an end-of-file mark (a line that is only 0x1A). Here they are written
 // to a journal, one a line.
@@ -446,7 +497,9 @@ void BootCarriesOutList()
 // step) makes the list the new one or the old one filtered, keeps its attributes and leaves
 // no file of the update behind. After a cut the power comes back: the boot, another program
 // writes its list, the next start and the next boot carry out every line of every program
-// exactly once, in the order each program asked for them, the older program's first.
+// exactly once, in the order each program asked for them, the older program's first. A second
+// instance's update started at any call ends as if the two had run one after the other. An
+// update that would write the list's own bytes again writes nothing at all.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
     ImportPatch patches[] = {
@@ -457,6 +510,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         {"kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)},
         {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)},
         {"kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(InjectSetAttributes)},
+        {"kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(InjectWait)},
     };
     for (const ImportPatch &patch : patches)
         ASSERT_TRUE(patch.installed());
@@ -469,17 +523,24 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
     realMoveFile = reinterpret_cast<decltype(realMoveFile)>(patches[4].original());
     realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(patches[5].original());
     realSetAttributes = reinterpret_cast<decltype(realSetAttributes)>(patches[6].original());
+    realWait = reinterpret_cast<decltype(realWait)>(patches[7].original());
 
     std::string path = MakeFile("held during updates.dat");
     FileHolder holder(path, "read");
     ASSERT_TRUE(holder.holding());
     const std::string entry = "NUL=" + ShortPath(path) + "\r\n";
+    second.path = MakeFile("held by a second instance.dat");
+    FileHolder secondHolder(second.path, "read");
+    ASSERT_TRUE(secondHolder.holding());
+    second.waiting = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Other software's lines: a long one, a later section and its entries.
     const std::string longLine = "NUL=C:\\" + std::string(150, 'L') + "\\" + std::string(60, 'l') + ".DAT\r\n";
     const std::string others = "[rename]\r\n" + longLine + "C:\\A.DLL=C:\\A.NEW\r\n";
     const std::string later = "[other]\r\nx=1\r\n";
     const std::string marked = "NUL=C:\\WINDOWS\\SYSTEM\\zanchg32.zan\r\n";
     const std::string oddBytes = "[rename]\r\nNUL=C:\\A\x1A" "B.DAT\r\n" + std::string("x=\0y\r\n", 6);
+    // Appended by another program after an editor closed the list: the boot reads none of it.
+    const std::string unread = "\x1A\r\n[rename]\nNUL=C:\\zanchg16.zan\nx\ry";
 
     struct Case {
         const char *what;
@@ -523,46 +584,96 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         // A header is no entry: the lines under it stay in its section.
         {"header naming a marker", true, true, "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n" + marked,
          "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n", "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n"},
+        // The first line that is only the end-of-file mark ends the list for the boot: our
+        // lines go before it, what stands after it stays as it is.
+        {"entry before a mark in the middle", false, true, others + unread, others + entry + unread, others + unread},
+        {"entry, a rename section only after a mark", false, true, later + unread,
+         later + "[rename]\r\n" + entry + unread, later + unread},
+        {"filter up to a mark in the middle", true, true, others + marked + later + unread, others + later + unread,
+         others + later + unread},
+        {"another program's list after a cut, ours with a mark in the middle", true, true,
+         "[rename]\r\nNUL=C:\\B1.TXT\r\n", others + "NUL=C:\\B1.TXT\r\n" + unread,
+         others + "NUL=C:\\B1.TXT\r\n" + unread, others + marked + unread, others + unread},
+        // Nothing to drop, no line end to change: the list is left as it is.
+        {"filter, nothing to drop", true, true, others + later, others + later, others + later},
+        {"filter, nothing to drop before a mark", true, true, others + unread, others + unread, others + unread},
     };
     const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan",
                       replacedList = WindowsDir() + "\\wininit.zol", waitingList = WindowsDir() + "\\wininit.zcl";
     const std::string otherProgram = "[rename]\r\nNUL=C:\\OTHER.DAT\r\n";
     ASSERT_EQ("NUL=C:\\OTHER.DAT\n", BootLines(otherProgram));
+    auto setUpCase = [&](const Case &c) {
+        RemovePath(list);
+        RemovePath(newList);
+        RemovePath(replacedList);
+        RemovePath(waitingList);
+        if (c.hadList) {
+            ASSERT_TRUE(WriteFileBytes(list, c.before));
+        }
+        const std::string left[][2] = {
+            {replacedList, c.replacedLeft}, {newList, c.newLeft}, {waitingList, c.waitingLeft}};
+        for (const auto &file : left) {
+            if (!file[1].empty()) {
+                ASSERT_TRUE(WriteFileBytes(file[0], file[1]));
+            }
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+    };
+    auto runUpdate = [&](const Case &c) {
+        if (c.filter)
+            FilterWininit();
+        else
+            DeleteOrScheduleFile(path.c_str());
+    };
     for (const Case &c : cases) {
-        for (Fault fault : {kFail, kCut, kShort}) {
+        // The two updates one after the other, in either order.
+        std::string oneThenOther, otherThenOne;
+        ASSERT_NO_FATAL_FAILURE(setUpCase(c));
+        runUpdate(c);
+        DeleteOrScheduleFile(second.path.c_str());
+        oneThenOther = ReadList();
+        ASSERT_NO_FATAL_FAILURE(setUpCase(c));
+        DeleteOrScheduleFile(second.path.c_str());
+        runUpdate(c);
+        otherThenOne = ReadList();
+        const bool unchanged = c.hadList && c.after == c.before && c.replacedLeft.empty() && c.newLeft.empty() &&
+                               c.waitingLeft.empty();
+        for (Fault fault : {kFail, kCut, kShort, kSecond}) {
             int putBack = 0;
             for (int target = 1;; ++target) {
                 SCOPED_TRACE(std::string(c.what) + ", call " + std::to_string(target) + " " + kFaultNames[fault]);
-                RemovePath(list);
-                RemovePath(newList);
-                RemovePath(replacedList);
-                RemovePath(waitingList);
-                if (c.hadList) {
-                    ASSERT_TRUE(WriteFileBytes(list, c.before));
-                }
-                const std::string left[][2] = {
-                    {replacedList, c.replacedLeft}, {newList, c.newLeft}, {waitingList, c.waitingLeft}};
-                for (const auto &file : left) {
-                    if (!file[1].empty()) {
-                        ASSERT_TRUE(WriteFileBytes(file[0], file[1]));
-                    }
-                }
-                if (c.readOnly) {
-                    ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
-                }
+                ASSERT_NO_FATAL_FAILURE(setUpCase(c));
                 DWORD attributes = GetFileAttributesA(list.c_str());
                 restartRequired = 0;
                 journal.clear();
                 injector = Injector();
                 injector.target = target;
                 injector.fault = fault;
+                injector.thread = GetCurrentThreadId();
                 injector.armed = true;
-                if (c.filter)
-                    FilterWininit();
-                else
-                    DeleteOrScheduleFile(path.c_str());
+                runUpdate(c);
+                if (second.thread) {
+                    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.thread, 60000));
+                    CloseHandle(second.thread);
+                    second.thread = nullptr;
+                }
                 injector.armed = false;
                 bool hit = injector.calls >= target;
+                if (unchanged) {
+                    EXPECT_FALSE(injector.wroteListFile);
+                }
+                if (fault == kSecond) {
+                    if (!hit)
+                        break;
+                    std::string both = ReadList();
+                    EXPECT_TRUE(both == oneThenOther || both == otherThenOne) << both;
+                    EXPECT_FALSE(FileExists(newList));
+                    EXPECT_FALSE(FileExists(replacedList));
+                    EXPECT_FALSE(FileExists(waitingList));
+                    continue;
+                }
 
                 std::string bytes, replacedBytes;
                 if (ReadFileBytes(list, &bytes)) {
@@ -605,9 +716,74 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                     break;
                 }
             }
-            if (fault == kCut && c.hadList) {
+            if (fault == kCut && c.hadList && !unchanged) {
                 EXPECT_LT(0, putBack) << c.what << ": no cut fell between the renames";
             }
+        }
+    }
+    CloseHandle(second.waiting);
+}
+
+// The wait for another update, played: its result, and how long it would have waited.
+struct ScriptedWait {
+    bool on = false;
+    DWORD result = WAIT_OBJECT_0;
+    DWORD asked = 0;
+};
+ScriptedWait scriptedWait;
+
+DWORD WINAPI PlayWait(HANDLE object, DWORD milliseconds)
+{
+    if (!scriptedWait.on)
+        return realWait(object, milliseconds);
+    scriptedWait.asked = milliseconds;
+    bool owns = scriptedWait.result == WAIT_OBJECT_0 || scriptedWait.result == WAIT_ABANDONED;
+    if (owns && realWait(object, 0) != WAIT_OBJECT_0)
+        return WAIT_FAILED;
+    return scriptedWait.result;
+}
+
+// Updates one after another, each meeting the lock as the row says. A holder that ended
+// mid-update left what a cut leaves, which the settling takes care of: the update goes on.
+// One that does not let go within the wait has hung: the update is given up, with the list
+// and its files as they were, and the next update does not wait for it again.
+TEST_F(FileRemoval, UpdatesMeetingAnotherThatHoldsTheList)
+{
+    ImportPatch patch("kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(PlayWait));
+    ASSERT_TRUE(patch.installed());
+    realWait = reinterpret_cast<decltype(realWait)>(patch.original());
+    std::string path = MakeFile("held while another updates.dat");
+    FileHolder holder(path, "read");
+    ASSERT_TRUE(holder.holding());
+    const std::string before = "[rename]\r\nNUL=C:\\A\r\n", after = before + "NUL=" + ShortPath(path) + "\r\n";
+    struct Case {
+        const char *what;
+        DWORD result;
+        bool waits;  // for some time, not only a look
+        bool written;
+    } cases[] = {
+        {"abandoned", WAIT_ABANDONED, true, true},
+        {"not let go", WAIT_TIMEOUT, true, false},
+        {"free again", WAIT_OBJECT_0, false, true},
+        {"free", WAIT_OBJECT_0, true, true},
+        {"not let go again", WAIT_TIMEOUT, true, false},
+        {"still held", WAIT_TIMEOUT, false, false},
+        {"the wait fails", WAIT_FAILED, false, false},
+        {"free after a failed wait", WAIT_OBJECT_0, true, true},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(WriteFileBytes(ListPath(), before));
+        restartRequired = 0;
+        scriptedWait.result = c.result;
+        scriptedWait.asked = 0;
+        scriptedWait.on = true;
+        DeleteOrScheduleFile(path.c_str());
+        scriptedWait.on = false;
+        EXPECT_EQ(c.waits, scriptedWait.asked > 0) << c.what;
+        EXPECT_EQ(c.written ? after : before, ReadList()) << c.what;
+        EXPECT_EQ(1, restartRequired) << c.what;
+        for (const char *name : {"wininit.zan", "wininit.zol", "wininit.zcl"}) {
+            EXPECT_FALSE(FileExists(WindowsDir() + "\\" + name)) << c.what;
         }
     }
 }
