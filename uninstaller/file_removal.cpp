@@ -5,6 +5,7 @@
 
 #include "bounded_format.h"
 #include "process_state.h"
+#include "read_only_attribute.h"
 #include "rename_list_replace.h"
 #include "rename_list_text.h"
 
@@ -57,7 +58,8 @@ void WriteFiltered(ListReader *list, ListWriter *writer, const char *)
     }
 }
 
-void AddRenameEntry(const char *windows, const char *entry) { UpdateList(windows, WriteWithEntry, entry); }
+// True when the list holding the entry is in place.
+bool AddRenameEntry(const char *windows, const char *entry) { return UpdateList(windows, WriteWithEntry, entry); }
 
 } // namespace
 
@@ -67,6 +69,8 @@ void DeleteOrScheduleFile(const char *path)
     if (!probe)
         return;
     fclose(probe);
+    // A file in use keeps the attribute cleared: the boot passes over a read-only file.
+    DWORD attributes = ClearReadOnly(path);
     if (DeleteFileA(path))
         return;
 
@@ -76,10 +80,18 @@ void DeleteOrScheduleFile(const char *path)
     char windows[MAX_PATH];
     UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
     char entry[4 + MAX_PATH];
-    if (shortLength > 0 && shortLength < sizeof shortPath && windowsLength > 0 &&
-        windowsLength < sizeof windows && FormatWhole(entry, sizeof entry, "NUL=%s", shortPath))
-        AddRenameEntry(windows, entry);
+    if (!(shortLength > 0 && shortLength < sizeof shortPath && windowsLength > 0 &&
+          windowsLength < sizeof windows && FormatWhole(entry, sizeof entry, "NUL=%s", shortPath) &&
+          AddRenameEntry(windows, entry)))
+        PutAttributesBack(path, attributes);  // nothing will delete it
     restartRequired = 1;
+}
+
+void RemoveEmptyDirectory(const char *path)
+{
+    DWORD attributes = ClearReadOnly(path);
+    if (!RemoveDirectoryA(path))
+        PutAttributesBack(path, attributes);
 }
 
 void FilterWininit() { UpdateList(windowsDir, WriteFiltered, nullptr); }

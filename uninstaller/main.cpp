@@ -10,6 +10,7 @@
 
 #include "hardware_presence.h"
 #include "process_state.h"
+#include "read_only_attribute.h"
 #include "registry_layout.h"
 #include "resource.h"
 #include "startup_dialog.h"
@@ -63,9 +64,15 @@ int Relocate(const char *currentDir)
     RememberBootDir(currentDir);
     char source[MAX_PATH], target[MAX_PATH], command[MAX_PATH + 2];
     if (!FormatPath(source, sizeof source, "%s\\ZANDEL.EXE", currentDir) ||
-        !FormatPath(target, sizeof target, "%s\\ZANDEL.EXE", windowsDir) ||
-        !CopyFileA(source, target, FALSE))
+        !FormatPath(target, sizeof target, "%s\\ZANDEL.EXE", windowsDir))
         return Stop(kCannotStart);
+    // A copy left by an earlier start (answered "いいえ") took the attribute of a read-only
+    // source, a CD-ROM's, and would refuse to be copied over.
+    DWORD earlierCopy = ClearReadOnly(target);
+    if (!CopyFileA(source, target, FALSE)) {
+        PutAttributesBack(target, earlierCopy);
+        return Stop(kCannotStart);
+    }
     if (!SetCurrentDirectoryA(windowsDir))
         return Stop(kCannotSetDirectory);
     // Quoted, so that a Windows directory with a space in it names the copy and nothing else.

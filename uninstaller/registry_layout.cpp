@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "short_path_equality.h"
+
 namespace {
 
 const char kDriverKey[] = "SOFTWARE\\ZANRO INC\\DISPLAY\\DRIVER";
@@ -103,7 +105,7 @@ int SelectDriverRecord(const char *bootDir, DriverRecord *record)
         char instDir[RECORD_VALUE_SIZE];
         if (FormatRecordKey(numberText, key) &&
             ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "InstDir", instDir, sizeof instDir) &&
-            NamesEqual(instDir, bootDir)) {
+            (NamesEqual(instDir, bootDir) || ShortPathsEqual(instDir, bootDir))) {
             record->number = RecordNumberValue(numberText);
             memcpy(record->numberText, numberText, sizeof numberText);
             memcpy(record->key, key, sizeof key);

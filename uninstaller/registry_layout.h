@@ -42,7 +42,8 @@ void FormatRecordNumber(int number, char *text);
 // Decimal value of the leading digits (0 when there are none).
 int RecordNumberValue(const char *text);
 
-// Finds the record whose "InstDir" equals bootDir, searching from "Counter" downwards.
+// Finds the record whose "InstDir" equals bootDir, as written or by the short forms of
+// both (ShortPathsEqual), searching from "Counter" downwards.
 // Returns 1 with *record filled, or 0 when there is no such record: "Counter" is missing,
 // not a plain decimal number of at most 4 digits (e.g. negative, empty, "3a", " 3"), or no
 // record down to "00" matches. *record is zero-filled then.

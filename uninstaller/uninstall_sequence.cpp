@@ -91,11 +91,14 @@ bool Compose(char *dest, size_t size, const char *a, const char *b, const char *
     return false;
 }
 
+// Names are read by character, as the ANSI code page makes them: the second byte of a
+// double-byte character may be that of a backslash (表 95 5C, ソ 83 5C) or of a letter.
+//
 // A registry name that names a key below its parent: an empty one, or one made only of
 // backslashes, would name the parent itself.
 bool NamesKey(const char *name)
 {
-    for (; *name; ++name)
+    for (; *name; name = CharNextA(name))
         if (*name != '\\')
             return true;
     return false;
@@ -105,7 +108,7 @@ bool NamesKey(const char *name)
 // dots and spaces, and "." and ".." name the folder itself and its parent.
 bool NamesFolder(const char *name)
 {
-    for (; *name; ++name)
+    for (; *name; name = CharNextA(name))
         if (*name != '\\' && *name != '/' && *name != '.' && *name != ' ')
             return true;
     return false;
@@ -156,6 +159,11 @@ bool FileDirectory(const char *entry, bool withControlPanel, char *dir, size_t s
     if (length < 3)
         return false;
     const char *extension = entry + length - 3;
+    const char *c = entry;
+    while (c < extension)
+        c = CharNextA(c);
+    if (c != extension)
+        return false;  // the last bytes end a double-byte character: no three-letter extension
     for (const char *e : systemFiles)
         if (NamesEqual(extension, e)) {
             if (!withControlPanel && NamesEqual(e, "CPL"))
@@ -176,7 +184,7 @@ bool FileDirectory(const char *entry, bool withControlPanel, char *dir, size_t s
 // "C:\X.DRV", "SUB/X.DLL") would name somebody else's file elsewhere, so it names none.
 bool IsPlainName(const char *entry)
 {
-    for (const char *c = entry; *c; ++c)
+    for (const char *c = entry; *c; c = CharNextA(c))
         if (*c == '\\' || *c == '/' || *c == ':' || (c[0] == '.' && c[1] == '.'))
             return false;
     return true;
@@ -212,7 +220,7 @@ void RemoveInstallDirectory(const char *instDir)
         return;
     DeleteFileIn(instDir, "\\README.TXT");
     DeleteFileIn(instDir, "\\ZANDEL.EXE");
-    RemoveDirectoryA(instDir);
+    RemoveEmptyDirectory(instDir);
 }
 
 void RemoveProgramGroup(ProgmanClient *progman, const char *folderName)
@@ -238,7 +246,7 @@ void RemoveStartMenuFolder(const char *folderName)
     DWORD length = GetShortPathNameA(folder, shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath)
         return;
-    RemoveDirectoryA(shortPath);
+    RemoveEmptyDirectory(shortPath);
 }
 
 // The three keys of a record: its configuration device key, its enumeration device key and
@@ -363,9 +371,9 @@ int RunUninstall(HWND dialog)
         DeleteFileIn(root, marker);
     char dir[MAX_PATH];
     if (Compose(dir, sizeof dir, root, "Program Files\\ZANRO INC\\BACKUP"))
-        RemoveDirectoryA(dir);
+        RemoveEmptyDirectory(dir);
     if (Compose(dir, sizeof dir, root, "Program Files\\ZANRO INC"))
-        RemoveDirectoryA(dir);
+        RemoveEmptyDirectory(dir);
 
     if (CountSubkeys(kDriverKey) == 0) {
         DeleteRegistryTree(kDriverKey);

@@ -112,21 +112,25 @@ bool MakeDirectories(const char *path)
     size_t length = strlen(path);
     if (length >= sizeof part)
         return false;
-    for (size_t i = 3; i <= length; ++i) {
-        if (i == length || path[i] == '\\') {
+    // By character: the second byte of "表" or "ソ" is that of a backslash.
+    for (const char *c = path + 3;; c = CharNextA(c)) {
+        if (!*c || *c == '\\') {
+            size_t i = static_cast<size_t>(c - path);
             memcpy(part, path, i);
             part[i] = '\0';
             DWORD attributes = GetFileAttributesA(part);
             if (attributes == INVALID_FILE_ATTRIBUTES && !CreateDirectoryA(part, nullptr))
                 return false;
         }
+        if (!*c)
+            return true;
     }
-    return true;
 }
 
 // ----- reporting -----
 
 bool ok = true;
+bool installReadOnly = false;  // the layout's readOnly, for every file installed
 
 void Failed(const char *what, const char *detail)
 {
@@ -239,14 +243,16 @@ bool InstallFile(const char *path, const char *source, const char *dummyText)
             return false;
         }
     }
-    if (source) {
-        if (!CopyFileA(source, path, FALSE)) {
+    if (source ? !CopyFileA(source, path, FALSE) : !WriteText(path, dummyText)) {
+        if (source)
             Failed("copy of", source);
-            return false;
-        }
-        return true;
+        return false;
     }
-    return WriteText(path, dummyText);
+    if (installReadOnly && !SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY)) {
+        Failed("attributes of", path);
+        return false;
+    }
+    return true;
 }
 
 void RemoveFile(const char *path)
@@ -732,6 +738,7 @@ bool WriteSampleInstallation(const SampleInstallation *layout)
 {
     ok = true;
     const SampleInstallation &l = *layout;
+    installReadOnly = l.readOnly;
     CreateKey(kDriver);
     if (l.counter)
         SetText(HKEY_LOCAL_MACHINE, kDriver, "Counter", l.counter);

@@ -43,6 +43,7 @@ struct SampleInstallation {
     bool boardPresent;       // the board's chip listed under HKEY_DYN_DATA "Config Manager\Enum"
     bool progmanGroups;      // create the records' groups through Program Manager's DDE
     bool canaries;           // write the canaries as well
+    bool readOnly;           // every file read-only, as copied from a CD-ROM
     const char *zandelSource;    // copied into every install directory; null: a dummy file
     const char *zanchg32Source;  // copied into the system directory; null: a dummy file
 };

@@ -69,7 +69,7 @@ const AllowList kZandelAllowList = WithStartup({
                       "ReleaseMutex", "CloseHandle"}},
     {"USER32.DLL", {"DialogBoxParamA", "EndDialog", "MessageBoxA", "PostMessageA", "SendMessageA",
                     "SetWindowPos", "GetSystemMetrics", "GetWindowRect", "ExitWindowsEx", "FindWindowA",
-                    "wsprintfA", "wvsprintfA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
+                    "wsprintfA", "wvsprintfA", "CharNextA", "CharPrevA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
                     "DdeUninitialize", "DdeConnect", "DdeDisconnect", "DdeClientTransaction",
                     "DdeCreateStringHandleA", "DdeFreeStringHandle", "DdeGetLastError", "DdeFreeDataHandle"}},
     {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",

@@ -1,5 +1,6 @@
 // Reads of the product's registry layout: value termination, record numbering, the search
 // for the record of the running uninstaller, subkey counting and name comparison.
+#include "file_fixture.h"
 #include "registry_fixture.h"
 #include "registry_layout.h"
 
@@ -182,6 +183,51 @@ TEST_F(RegistryLayout, OlderRecordIsFoundAcrossHolesAndMissingFolders)
     ASSERT_EQ(1, SelectDriverRecord("C:\\FIRST", &r));
     EXPECT_EQ(0, r.number);
     EXPECT_STREQ("00", r.numberText);
+}
+
+// Started from an MS-DOS prompt, the boot folder is the short (8.3) form of the folder the
+// record names, or the other way round. Both must exist for their short forms to count; a
+// trailing backslash on one side still makes another name, read by character: "ソ" ends
+// in the byte of a backslash.
+TEST_F(RegistryLayout, ShortFormOfTheInstallFolderIsTheSameFolder)
+{
+    const std::string root = "C:\\zan short form test";
+    const std::string folder = root + "\\Program Files\\ZANRO INC\\DISPLAY", other = root + "\\Program Files\\OTHER";
+    const std::string katakana = root + "\\ｻﾞﾝﾛ ﾃﾞｨｽﾌﾟﾚｲ ソ", gone = root + "\\Program Files\\REMOVED FOLDER";
+    RemovePath(root);
+    ASSERT_TRUE(MakeDirs(folder) && MakeDirs(other) && MakeDirs(katakana) && MakeDirs(gone));
+    const std::string shortFolder = ShortPath(folder), shortKatakana = ShortPath(katakana);
+    const std::string shortGone = ShortPath(gone);
+    ASSERT_NE(std::string::npos, shortFolder.find('~')) << shortFolder;
+    ASSERT_NE(std::string::npos, shortKatakana.find('~')) << shortKatakana;
+    ASSERT_TRUE(RemoveDirectoryA(gone.c_str()));
+    std::string lowerShort = shortFolder;
+    for (char &c : lowerShort)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    const struct {
+        std::string instDir, bootDir;
+        int selected;
+    } rows[] = {
+        {folder, shortFolder, 1},
+        {shortFolder, folder, 1},
+        {folder, lowerShort, 1},
+        {folder + "\\", shortFolder + "\\", 1},
+        {folder, shortFolder + "\\", 0},
+        {folder + "\\", shortFolder, 0},
+        {katakana, shortKatakana, 1},
+        {katakana + "\\", shortKatakana, 0},
+        {other, shortFolder, 0},
+        {gone, shortGone, 0},  // the folder is no more: its short form is not had
+    };
+    Counter("0");
+    for (const auto &row : rows) {
+        Record("00", row.instDir);
+        DriverRecord r;
+        EXPECT_EQ(row.selected, SelectDriverRecord(row.bootDir.c_str(), &r))
+            << "InstDir " << row.instDir << ", BootDir " << row.bootDir;
+    }
+    RemovePath(root);
 }
 
 TEST_F(RegistryLayout, NoMatchingRecordEndsTheSearch)

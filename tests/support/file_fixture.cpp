@@ -55,14 +55,23 @@ bool DirExists(const std::string &path)
 
 bool MakeDirs(const std::string &path)
 {
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') {
-            std::string part = path.substr(0, i);
+    // By character: the second byte of "表" or "ソ" is that of a backslash.
+    for (const char *c = path.c_str() + 3;; c = CharNextA(c)) {
+        if (!*c || *c == '\\') {
+            std::string part = path.substr(0, static_cast<size_t>(c - path.c_str()));
             if (!DirExists(part) && !CreateDirectoryA(part.c_str(), nullptr))
                 return false;
         }
+        if (!*c)
+            return true;
     }
-    return true;
+}
+
+std::string ShortPath(const std::string &path)
+{
+    char shortPath[MAX_PATH];
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return n > 0 && n < sizeof shortPath ? std::string(shortPath) : std::string();
 }
 
 void RemovePath(const std::string &path)

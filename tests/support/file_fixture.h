@@ -12,6 +12,8 @@ bool FileExists(const std::string &path);
 bool DirExists(const std::string &path);
 // Creates every missing directory along the path.
 bool MakeDirs(const std::string &path);
+// The short (8.3) form of an existing path; empty when there is none.
+std::string ShortPath(const std::string &path);
 // Removes a file, or a directory with everything in it; missing is fine.
 void RemovePath(const std::string &path);
 

@@ -244,15 +244,6 @@ std::string GroupFolder(const std::string &group)
     return std::string(programs) + "\\" + group;
 }
 
-std::string ShortPath(const std::string &path)
-{
-    char shortPath[MAX_PATH];
-    DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-    if (n == 0 || n >= sizeof shortPath)
-        return std::string();
-    return shortPath;
-}
-
 bool BootMachine()
 {
     RunOptions options;

@@ -91,8 +91,6 @@ private:
     bool written_ = false;
 };
 
-// The short (8.3) form of an existing path; empty when there is none.
-std::string ShortPath(const std::string &path);
 // Carries out the rename list as a boot does ("wineboot -r"); true when it ran.
 bool BootMachine();
 

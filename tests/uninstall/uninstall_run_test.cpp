@@ -67,6 +67,17 @@ void AddSharedKeys(Expected *e)
     e->values.push_back(std::string(kSettings) + "|DDSW");
 }
 
+// The board's last record with nothing else of the product: its keys, the board's driver
+// key, the whole company key (DISPLAY, DRIVER with "Counter", the board's key) and S3's.
+void AddLastRecordKeys(Expected *e, const SampleRecord &r)
+{
+    AddRecordKeys(e, r);
+    e->keys.push_back(std::string(kDisplayClass) + "\\0001");
+    e->keys.push_back("Software\\ZANRO INC");
+    AddSharedKeys(e);
+    e->keys.push_back("Software\\S3");
+}
+
 void AddSharedFiles(Expected *e)
 {
     for (const char *name : {"%ROOT%KVX98.ZAN", "%ROOT%S3_REFRE.ZAN", "%ROOT%S3GAMMA.ZAN", "%ROOT%ZANCHG16.ZAN",
@@ -336,48 +347,210 @@ TEST(UninstallRun, RemovesTheSelectedAndOlderRecordsOfTheBoardAndRestartsOnOk)
 }
 
 // One record and no utility installation: nothing of the product is left, so the shared
-// pieces go too; the library in use waits for the boot. Cancel: no restart.
+// pieces go too; the library in use waits for the boot. Cancel: no restart. Started from an
+// MS-DOS prompt on Windows 95, the current directory is the folder's short (8.3) form,
+// recorded as "BootDir": the record whose "InstDir" is the long form is the one.
 TEST(UninstallRun, LastRecordTakesTheSharedPiecesAndCancelDoesNotRestart)
 {
+    for (bool fromShortForm : {false, true}) {
+        SCOPED_TRACE(fromShortForm ? "started from the 8.3 folder" : "started from the folder");
+        SampleInstallation layout;
+        SampleSingleRecord(&layout);
+        SampleMachine machine(layout);
+        ASSERT_TRUE(machine.written());
+        const SampleRecord &selected = layout.records[0];
+
+        MachineState before = TakeMachineState();
+        RunChoices choices;
+        choices.startDir = Expand(selected.instDir);
+        if (fromShortForm) {
+            choices.startDir = ShortPath(choices.startDir);
+            ASSERT_NE(std::string::npos, choices.startDir.find('~')) << choices.startDir;
+        }
+        choices.finalAnswer = IDCANCEL;
+        UninstallRun run = RunUninstaller(choices);
+        ExpectUninstalled(run, IDCANCEL);
+        MachineState after = TakeMachineState();
+
+        Expected e;
+        AddLastRecordKeys(&e, selected);
+        AddSharedFiles(&e);
+        for (const char *entry : {"ZANS3.DRV", "ZANS3.VXD", "ZANUTL.DLL", "ZANDISP.CPL", "ZANS3.INF", "ZANUTL.HLP",
+                                  "ZANS3.INI", "ZANPOS.INI"})
+            e.files.push_back(FilePath(entry));
+        AddInstallDir(&e, selected, true);
+        e.files.push_back(Expand("%ROOT%Program Files\\ZANRO INC"));
+        e.files.push_back(Expand("%SYS%\\ZANCHG16.DLL"));
+        ExpectExactLoss(before, after, e);
+        ExpectCanariesSurvive();
+        ExpectRestoredDisplay("0001");
+
+        // The display-mode library is loaded by the running uninstaller: it waits for the boot.
+        std::string library = Expand("%SYS%\\ZANCHG32.DLL");
+        std::string ownCopy = WindowsDir() + "\\ZANDEL.EXE";
+        ASSERT_TRUE(FileExists(library));
+        ExpectRenameList(after, {ShortPath(library), ShortPath(ownCopy)});
+        ASSERT_TRUE(BootMachine());
+        EXPECT_FALSE(FileExists(library));
+        EXPECT_FALSE(FileExists(ownCopy));
+    }
+}
+
+// Files copied from a CD-ROM are read-only, and so is the uninstaller's copy in the Windows
+// directory, which CopyFileA gives the attribute. In each folder the run deletes from, one
+// such file is free, one is held by another program with deletion refused and waits for the
+// boot (which passes over a read-only file), and the running program holds two. A file that
+// does not even open for reading is left alone, read-only as it was, like every canary.
+TEST(UninstallRun, ReadOnlyFilesGoAtOnceOrAtTheBoot)
+{
+    enum Hold { kFree, kHeld, kLocked };  // kHeld: others may read; kLocked: nobody may open it
+    enum Fate { kGone, kWaits, kStays };  // kWaits: there, not read-only, listed for the boot
+    const struct {
+        const char *path;
+        Hold hold;
+        Fate afterRun, afterBoot;
+    } rows[] = {
+        {"%SYS%\\ZANS3.VXD", kFree, kGone, kGone},
+        {"%SYS%\\ZANS3.DRV", kHeld, kWaits, kGone},
+        {"%SYS%\\ZANLOCK.DLL", kLocked, kStays, kStays},
+        {"%SYS%\\ZANCHG32.DLL", kFree, kWaits, kGone},  // loaded by the uninstaller
+        {"%SYS%\\ZANCHG16.DLL", kFree, kGone, kGone},
+        {"%SYS%\\s3color.cfg", kFree, kGone, kGone},
+        {"%SYS%\\ZANS3.BAK", kFree, kStays, kStays},    // a canary
+        {"%WIN%\\ZANPOS.INI", kFree, kGone, kGone},
+        {"%WIN%\\ZANS3.INI", kHeld, kWaits, kGone},
+        {"%WIN%\\s3gamma.cfg", kFree, kGone, kGone},
+        {"%WIN%\\ZANDEL.EXE", kFree, kWaits, kGone},    // the running copy
+        {"%WIN%\\README.TXT", kFree, kStays, kStays},
+        {"%INF%\\ZANMON.INF", kFree, kGone, kGone},
+        {"%INF%\\ZANS3.INF", kHeld, kWaits, kGone},
+        {"%INF%\\ZANS3.PNF", kFree, kStays, kStays},
+        {"%HELP%\\ZANPOS.HLP", kFree, kGone, kGone},
+        {"%HELP%\\ZANUTL.HLP", kHeld, kWaits, kGone},
+        {"%HELP%\\ZANUTL.CNT", kFree, kStays, kStays},
+        {"%ROOT%Program Files\\ZANRO INC\\DISPLAY\\ZANDEL.EXE", kFree, kGone, kGone},
+        {"%ROOT%Program Files\\ZANRO INC\\DISPLAY\\README.TXT", kHeld, kWaits, kGone},
+        {"%ROOT%S3GAMMA.ZAN", kFree, kGone, kGone},
+        {"%ROOT%KVX98.ZAN", kHeld, kWaits, kGone},
+        {"%ROOT%ZANKEEP.ZAN", kFree, kStays, kStays},
+    };
     SampleInstallation layout;
     SampleSingleRecord(&layout);
+    SampleRecord &selected = layout.records[0];
+    for (const char *entry : {"ZANMON.INF", "ZANPOS.HLP", "ZANLOCK.DLL"})
+        selected.files[selected.fileCount++] = entry;
+    layout.readOnly = true;
     SampleMachine machine(layout);
     ASSERT_TRUE(machine.written());
-    const SampleRecord &selected = layout.records[0];
+    std::vector<HANDLE> holders;
+    for (const auto &row : rows)
+        if (row.hold != kFree) {
+            HANDLE h = CreateFileA(Expand(row.path).c_str(), GENERIC_READ, row.hold == kHeld ? FILE_SHARE_READ : 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, h) << row.path;
+            holders.push_back(h);
+        }
 
     MachineState before = TakeMachineState();
+    for (const auto &row : rows) {
+        if (std::string(row.path) != "%WIN%\\ZANDEL.EXE") {  // copied there by the run
+            EXPECT_TRUE(GetFileAttributesA(Expand(row.path).c_str()) & FILE_ATTRIBUTE_READONLY) << row.path;
+        }
+    }
     RunChoices choices;
     choices.startDir = Expand(selected.instDir);
     choices.finalAnswer = IDCANCEL;
     UninstallRun run = RunUninstaller(choices);
     ExpectUninstalled(run, IDCANCEL);
     MachineState after = TakeMachineState();
+    for (HANDLE h : holders)
+        CloseHandle(h);
 
     Expected e;
-    AddRecordKeys(&e, selected);
-    e.keys.push_back(std::string(kDisplayClass) + "\\0001");
-    e.keys.push_back("Software\\ZANRO INC");  // DISPLAY, DRIVER with "Counter", the board's key
-    AddSharedKeys(&e);
-    e.keys.push_back("Software\\S3");
+    AddLastRecordKeys(&e, selected);
+    for (const char *name : {"%ROOT%S3_REFRE.ZAN", "%ROOT%ZANCHG16.ZAN", "%ROOT%ZANCHG32.ZAN",
+                             "%ROOT%Program Files\\ZANRO INC\\BACKUP", "%SYS%\\ZANUTL.DLL", "%SYS%\\ZANDISP.CPL"})
+        e.files.push_back(Expand(name));
+    for (const auto &row : rows)
+        if (row.afterRun == kGone)
+            e.files.push_back(Expand(row.path));
+    char folder[MAX_PATH];
+    ASSERT_TRUE(SampleStartMenuFolder(selected.folderName, folder, sizeof folder));
+    e.files.push_back(folder);
+    e.files.push_back(GroupFolder(selected.folderName));
+    ExpectExactLoss(before, after, e);
+    ExpectCanariesSurvive();
+
+    std::vector<std::string> scheduled;
+    for (const auto &row : rows) {
+        DWORD attributes = GetFileAttributesA(Expand(row.path).c_str());
+        if (row.afterRun == kGone)
+            continue;
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << row.path;
+        EXPECT_EQ(row.afterRun == kStays, (attributes & FILE_ATTRIBUTE_READONLY) != 0) << row.path;
+    }
+    // In the order the run came to them: the record's files, the install folder's, the
+    // markers, the library, the own copy.
+    for (const char *path : {"%SYS%\\ZANS3.DRV", "%INF%\\ZANS3.INF", "%HELP%\\ZANUTL.HLP", "%WIN%\\ZANS3.INI",
+                             "%ROOT%Program Files\\ZANRO INC\\DISPLAY\\README.TXT", "%ROOT%KVX98.ZAN",
+                             "%SYS%\\ZANCHG32.DLL", "%WIN%\\ZANDEL.EXE"})
+        scheduled.push_back(ShortPath(Expand(path)));
+    ExpectRenameList(after, scheduled);
+    // The install folder waits for its README.TXT, and with it the company's folder.
+    EXPECT_TRUE(DirExists(Expand(selected.instDir)));
+
+    ASSERT_TRUE(BootMachine());
+    for (const auto &row : rows) {
+        DWORD attributes = GetFileAttributesA(Expand(row.path).c_str());
+        if (row.afterBoot == kGone) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, attributes) << row.path;
+        } else {
+            EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) << row.path;
+        }
+    }
+    // Nothing removes a folder at the boot: the install folder stays, empty.
+    EXPECT_TRUE(DirExists(Expand(selected.instDir)));
+    EXPECT_FALSE(FileExists(WindowsDir() + "\\wininit.ini"));
+}
+
+// Names whose second byte is that of "\" (表 95 5C, ソ 83 5C, 能 94 5C) in the file list, the
+// install folder and the group name, read by character; beside them an entry that leads out
+// of its folder and "好LL", whose last three bytes "DLL" begin with the second byte of 好
+// (8D 44), so that it has no three-letter extension: both name nothing.
+TEST(UninstallRun, DoubleByteNamesEndingInTheBackslashByteAreNames)
+{
+    SampleInstallation layout;
+    SampleSingleRecord(&layout);
+    layout.records[0] = SampleRecord{
+        "00", "%ROOT%Program Files\\ZANRO INC\\表示ソ", "ｻﾞﾝﾛ 能力表示ソ", "0001",
+        "PCI\\VEN_5333&DEV_8A22&SUBSYS_00000000&REV_01\\BUS_00&DEV_13&FUNC_00",
+        {"表示.HLP", "..\\ZANTRAP.DLL", "ソフト.INI", "能力.DLL", "好LL", "ZANS3.DRV"}, 6, nullptr};
+    SampleMachine machine(layout);
+    ASSERT_TRUE(machine.written());
+    const SampleRecord &selected = layout.records[0];
+    const std::string outside = WindowsDir() + "\\ZANTRAP.DLL", noExtension = SystemDir() + "\\好LL";
+    ASSERT_TRUE(FileExists(outside));
+    ASSERT_TRUE(FileExists(noExtension));
+
+    MachineState before = TakeMachineState();
+    RunChoices choices;
+    choices.startDir = Expand(selected.instDir);
+    UninstallRun run = RunUninstaller(choices);
+    ExpectUninstalled(run, IDOK);
+    MachineState after = TakeMachineState();
+
+    Expected e;
+    AddLastRecordKeys(&e, selected);
     AddSharedFiles(&e);
-    for (const char *entry : {"ZANS3.DRV", "ZANS3.VXD", "ZANUTL.DLL", "ZANDISP.CPL", "ZANS3.INF", "ZANUTL.HLP",
-                              "ZANS3.INI", "ZANPOS.INI"})
+    for (const char *entry : {"表示.HLP", "ソフト.INI", "能力.DLL", "ZANS3.DRV"})
         e.files.push_back(FilePath(entry));
     AddInstallDir(&e, selected, true);
     e.files.push_back(Expand("%ROOT%Program Files\\ZANRO INC"));
     e.files.push_back(Expand("%SYS%\\ZANCHG16.DLL"));
     ExpectExactLoss(before, after, e);
     ExpectCanariesSurvive();
-    ExpectRestoredDisplay("0001");
-
-    // The display-mode library is loaded by the running uninstaller: it waits for the boot.
-    std::string library = Expand("%SYS%\\ZANCHG32.DLL");
-    std::string ownCopy = WindowsDir() + "\\ZANDEL.EXE";
-    ASSERT_TRUE(FileExists(library));
-    ExpectRenameList(after, {ShortPath(library), ShortPath(ownCopy)});
-    ASSERT_TRUE(BootMachine());
-    EXPECT_FALSE(FileExists(library));
-    EXPECT_FALSE(FileExists(ownCopy));
+    EXPECT_TRUE(FileExists(outside)) << "named by an entry with a path in it";
+    EXPECT_TRUE(FileExists(noExtension));
 }
 
 // A utility installation keeps the product key and the display-mode libraries although no
