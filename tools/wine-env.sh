@@ -1,6 +1,12 @@
 # Sourced by tools/test and tools/demo: a throwaway Wine machine under a private X server.
 # zan_machine_up creates it; zan_machine_down (installed as an EXIT trap) ends it all.
 
+# Wine takes its ANSI code page and its file-name conversion from the Japanese locale, which
+# everything started from here on is asked to use, this shell first. On a fresh machine it
+# is made before that (tools/deps), so that nothing warns of a locale not there yet.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/deps"
+fi
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="

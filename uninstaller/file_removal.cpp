@@ -1,7 +1,8 @@
 #include "file_removal.h"
 
-#include <stdio.h>
 #include <windows.h>
+
+#include "file_stream.h"
 
 #include "bounded_format.h"
 #include "process_state.h"
@@ -65,10 +66,10 @@ bool AddRenameEntry(const char *windows, const char *entry) { return UpdateList(
 
 void DeleteOrScheduleFile(const char *path)
 {
-    FILE *probe = fopen(path, "rb");
+    FileStream *probe = OpenFileStream(path, kStreamRead);
     if (!probe)
         return;
-    fclose(probe);
+    CloseFileStream(probe);
     // A file in use keeps the attribute cleared: the boot passes over a read-only file.
     DWORD attributes = ClearReadOnly(path);
     if (DeleteFileA(path))

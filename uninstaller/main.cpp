@@ -4,10 +4,9 @@
 // in the Windows directory, asks for confirmation and does the work.
 #include <windows.h>
 
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
+#include "bounded_format.h"
 #include "hardware_presence.h"
 #include "process_state.h"
 #include "read_only_attribute.h"
@@ -25,21 +24,6 @@ int Stop(const char *text)
 {
     MessageBoxA(NULL, text, UNINSTALL_CAPTION, MB_OK | MB_ICONHAND);
     return 0;
-}
-
-// Formats into buffer; false (and an empty buffer) when the result does not fit, since a
-// cut path would name another file.
-bool FormatPath(char *buffer, size_t size, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int n = _vsnprintf(buffer, size, format, args);
-    va_end(args);
-    if (n < 0 || static_cast<size_t>(n) >= size) {
-        buffer[0] = '\0';
-        return false;
-    }
-    return true;
 }
 
 // A directory name as the system reports it; false when it could not be had or was cut.
@@ -63,8 +47,8 @@ int Relocate(const char *currentDir)
 {
     RememberBootDir(currentDir);
     char source[MAX_PATH], target[MAX_PATH], command[MAX_PATH + 2];
-    if (!FormatPath(source, sizeof source, "%s\\ZANDEL.EXE", currentDir) ||
-        !FormatPath(target, sizeof target, "%s\\ZANDEL.EXE", windowsDir))
+    if (!FormatBounded(source, sizeof source, "%s\\ZANDEL.EXE", currentDir) ||
+        !FormatBounded(target, sizeof target, "%s\\ZANDEL.EXE", windowsDir))
         return Stop(kCannotStart);
     // A copy left by an earlier start (answered "いいえ") took the attribute of a read-only
     // source, a CD-ROM's, and would refuse to be copied over.
@@ -76,7 +60,7 @@ int Relocate(const char *currentDir)
     if (!SetCurrentDirectoryA(windowsDir))
         return Stop(kCannotSetDirectory);
     // Quoted, so that a Windows directory with a space in it names the copy and nothing else.
-    if (!FormatPath(command, sizeof command, "\"%s\"", target) || WinExec(command, SW_SHOW) < 31)
+    if (!FormatBounded(command, sizeof command, "\"%s\"", target) || WinExec(command, SW_SHOW) < 31)
         return Stop(kCannotStart);
     return 1;
 }
@@ -89,7 +73,7 @@ int Confirm(HINSTANCE instance)
     if (!Fits(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), sizeof windowsDir) ||
         !Fits(GetSystemDirectoryA(systemDir, sizeof systemDir), sizeof systemDir))
         return Stop(kCannotStart);
-    FormatPath(infDir, sizeof infDir, "%s\\INF", windowsDir);
+    FormatBounded(infDir, sizeof infDir, "%s\\INF", windowsDir);
     appInstance = instance;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), NULL, UninstallDlgProc, 0);
     return 1;
@@ -107,4 +91,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!NamesEqual(currentDir, windowsDir))
         return Relocate(currentDir);
     return Confirm(instance);
+}
+
+// Where the process starts: the program carries no C runtime (Windows 95 ships none), so
+// nothing runs before this. WinMain gets what the C runtime's start-up would give it but the
+// command line, which it never reads.
+extern "C" void ProgramEntry()
+{
+    STARTUPINFOA startup;
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+    char noArguments[] = "";
+    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, noArguments, show)));
 }

@@ -1,10 +1,13 @@
 #include "progman_client.h"
 
-#include <stdio.h>
 #include <string.h>
+
+#include "bounded_format.h"
 
 namespace {
 
+// A name that would make a command overflow its buffer gives no command at all: a cut
+// command could name another group.
 enum {
     kCommandSize = 300,
     kTransactionTimeout = 10000,
@@ -16,10 +19,6 @@ HDDEDATA CALLBACK IgnoreTransaction(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG
 {
     return nullptr;
 }
-
-// A name that would make the command overflow its buffer gives no command at all: a cut
-// command could name another group.
-bool FitsCommand(int written) { return written >= 0 && written < kCommandSize; }
 
 } // namespace
 
@@ -81,7 +80,7 @@ int ProgmanClient::Execute(const char *command)
 int ProgmanClient::DeleteGroup(const char *group)
 {
     char command[kCommandSize];
-    if (!FitsCommand(_snprintf(command, sizeof command, "[DeleteGroup(%s)]", group)))
+    if (!FormatBounded(command, sizeof command, "[DeleteGroup(%s)]", group))
         return 0;
     return Execute(command);
 }
@@ -89,7 +88,7 @@ int ProgmanClient::DeleteGroup(const char *group)
 int ProgmanClient::ShowGroup(const char *group, int showCommand)
 {
     char command[kCommandSize];
-    if (!FitsCommand(_snprintf(command, sizeof command, "[ShowGroup(%s,%d)]", group, showCommand)))
+    if (!FormatBounded(command, sizeof command, "[ShowGroup(%s,%d)]", group, showCommand))
         return 0;
     return Execute(command);
 }
@@ -97,7 +96,7 @@ int ProgmanClient::ShowGroup(const char *group, int showCommand)
 int ProgmanClient::DeleteItem(const char *item)
 {
     char command[kCommandSize];
-    if (!FitsCommand(_snprintf(command, sizeof command, "[DeleteItem(%s)]", item)))
+    if (!FormatBounded(command, sizeof command, "[DeleteItem(%s)]", item))
         return 0;
     return Execute(command);
 }

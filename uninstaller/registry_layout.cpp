@@ -1,9 +1,10 @@
 #include "registry_layout.h"
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
+#include "bounded_format.h"
+#include "byte_search.h"
+#include "decimal_text.h"
 #include "short_path_equality.h"
 
 namespace {
@@ -32,12 +33,7 @@ bool IsUsableCounter(const char *text)
 // texts the search makes, but a cut key would name another record).
 bool FormatRecordKey(const char *numberText, char *key)
 {
-    int n = _snprintf(key, RECORD_KEY_SIZE, kRecordKeyFormat, numberText);
-    if (n < 0 || n >= RECORD_KEY_SIZE) {
-        key[0] = '\0';
-        return false;
-    }
-    return true;
+    return FormatBounded(key, RECORD_KEY_SIZE, kRecordKeyFormat, numberText);
 }
 
 } // namespace
@@ -57,7 +53,7 @@ int ReadRegistryValue(HKEY root, const char *subkey, const char *valueName, char
     }
     // The stored bytes need not end in a zero: the text is what comes before the first
     // zero, or all the bytes when there is room for a terminator after them.
-    if (memchr(buffer, '\0', length) != NULL)
+    if (HoldsByte(buffer, length, '\0'))
         return 1;
     if (length < size) {
         buffer[length] = '\0';
@@ -70,18 +66,16 @@ int ReadRegistryValue(HKEY root, const char *subkey, const char *valueName, char
 void FormatRecordNumber(int number, char *text)
 {
     char digits[RECORD_NUMBER_SIZE];
-    _snprintf(digits, sizeof digits, "%d", number);
-    digits[sizeof digits - 1] = '\0';
+    FormatBounded(digits, sizeof digits, "%d", number);
     if (strlen(digits) == 1)
-        _snprintf(text, RECORD_NUMBER_SIZE, "0%s", digits);
+        FormatBounded(text, RECORD_NUMBER_SIZE, "0%s", digits);
     else
-        _snprintf(text, RECORD_NUMBER_SIZE, "%s", digits);
-    text[RECORD_NUMBER_SIZE - 1] = '\0';
+        FormatBounded(text, RECORD_NUMBER_SIZE, "%s", digits);
 }
 
 int RecordNumberValue(const char *text)
 {
-    return atoi(text);
+    return DecimalValue(text);
 }
 
 int SelectDriverRecord(const char *bootDir, DriverRecord *record)
@@ -96,10 +90,9 @@ int SelectDriverRecord(const char *bootDir, DriverRecord *record)
     // leading zero); each further one by the next lower number.
     char numberText[RECORD_NUMBER_SIZE];
     if (strlen(counter) == 1)
-        _snprintf(numberText, sizeof numberText, "0%s", counter);
+        FormatBounded(numberText, sizeof numberText, "0%s", counter);
     else
-        _snprintf(numberText, sizeof numberText, "%s", counter);
-    numberText[sizeof numberText - 1] = '\0';
+        FormatBounded(numberText, sizeof numberText, "%s", counter);
     for (;;) {
         char key[RECORD_KEY_SIZE];
         char instDir[RECORD_VALUE_SIZE];

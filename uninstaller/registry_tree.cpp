@@ -24,6 +24,12 @@ bool AppendName(char *path, const char *name)
     return true;
 }
 
+bool SamePath(const char *a, const char *b)
+{
+    size_t length = strlen(a);
+    return strlen(b) == length && memcmp(a, b, length) == 0;
+}
+
 } // namespace
 
 int DeleteRegistryTree(const char *path)
@@ -41,7 +47,7 @@ int DeleteRegistryTree(const char *path)
     char lastLeaf[kPathSize];
     lastLeaf[0] = '\0';
     for (;;) {
-        strcpy(visit, path);
+        memcpy(visit, path, strlen(path) + 1);
         // Down along the first subkey of each level; `key` is open at `visit`.
         for (;;) {
             DWORD nameLength = sizeof name;
@@ -52,11 +58,11 @@ int DeleteRegistryTree(const char *path)
             if (rc != ERROR_SUCCESS || !AppendName(visit, name) || !OpenKey(visit, &key))
                 return 0;
         }
-        if (strcmp(visit, lastLeaf) == 0)
+        if (SamePath(visit, lastLeaf))
             return 0;
         if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, visit) != ERROR_SUCCESS)
             return 0;
-        strcpy(lastLeaf, visit);
+        memcpy(lastLeaf, visit, strlen(visit) + 1);
 
         if (!OpenKey(path, &key))
             return 1;  // the key itself was the leaf just removed

@@ -55,5 +55,5 @@ bool WriteCarriedLines(ListReader *older, ListReader *newer, ListWriter *writer)
             CopyUpTo(older, writer, kToTheEnd);
         }
     }
-    return !ferror(older->file) && !ferror(newer->file);
+    return !StreamFailed(older->file) && !StreamFailed(newer->file);
 }

@@ -1,6 +1,5 @@
 #include "rename_list_replace.h"
 
-#include <stdio.h>
 #include <windows.h>
 
 #include "bounded_format.h"
@@ -102,24 +101,24 @@ bool RemoveFile(const char *path)
 // success with part of its text missing would otherwise pass unseen.
 bool HasLength(const char *path, long expected)
 {
-    FILE *file = fopen(path, "rb");
+    FileStream *file = OpenFileStream(path, kStreamRead);
     if (!file)
         return false;
     char buffer[512];
     long total = 0;
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+    while ((got = ReadStreamBlock(file, buffer, sizeof buffer)) > 0)
         total += static_cast<long>(got);
-    bool ok = !ferror(file) && total == expected;
-    fclose(file);
+    bool ok = !StreamFailed(file) && total == expected;
+    CloseFileStream(file);
     return ok;
 }
 
 bool CloseWhole(const ListFiles &files, ListWriter *writer)
 {
     FlushWriter(writer);
-    bool ok = writer->ok && !ferror(writer->file);
-    if (fclose(writer->file) != 0)
+    bool ok = writer->ok && !StreamFailed(writer->file);
+    if (!CloseFileStream(writer->file))
         ok = false;
     return ok && HasLength(files.newList, writer->sent);
 }
@@ -170,7 +169,7 @@ bool SwapInNewList(const ListFiles &files, ListWriter *writer, WaitingListFate w
 
 bool StartNewList(const ListFiles &files, ListWriter *writer)
 {
-    FILE *file = fopen(files.newList, "wb");
+    FileStream *file = OpenFileStream(files.newList, kStreamCreate);
     if (!file)
         return false;
     StartWriter(writer, file);
@@ -182,8 +181,8 @@ bool CarryWaitingList(const ListFiles &files)
     ListWriter writer;
     if (!StartNewList(files, &writer))
         return false;
-    FILE *waiting = fopen(files.waitingList, "rb");
-    FILE *list = fopen(files.list, "rb");
+    FileStream *waiting = OpenFileStream(files.waitingList, kStreamRead);
+    FileStream *list = OpenFileStream(files.list, kStreamRead);
     bool read = waiting && list;
     if (read) {
         ListReader older, newer;
@@ -192,9 +191,9 @@ bool CarryWaitingList(const ListFiles &files)
         read = WriteCarriedLines(&older, &newer, &writer);
     }
     if (waiting)
-        fclose(waiting);
+        CloseFileStream(waiting);
     if (list)
-        fclose(list);
+        CloseFileStream(list);
     writer.ok = writer.ok && read;
     return SwapInNewList(files, &writer, kWaitingListCarried);
 }
@@ -246,10 +245,10 @@ bool SettleListFiles(const ListFiles &files)
 // Whether the update would write the list's own bytes again (*same); false when that cannot
 // be told. Then it writes nothing: no working file, and none of the moments of a swap in which
 // no list is in place.
-bool CompareWithList(const ListFiles &files, FILE *list, ComposeList compose, const char *text, bool *same)
+bool CompareWithList(const ListFiles &files, FileStream *list, ComposeList compose, const char *text, bool *same)
 {
     *same = false;
-    FILE *again = fopen(files.list, "rb");
+    FileStream *again = OpenFileStream(files.list, kStreamRead);
     if (!again)
         return false;
     ListReader reader, compared;
@@ -258,8 +257,8 @@ bool CompareWithList(const ListFiles &files, FILE *list, ComposeList compose, co
     StartReader(&compared, again);
     StartComparison(&writer, &compared);
     compose(&reader, &writer, text);
-    *same = SameAsList(&writer) && !ferror(list);
-    fclose(again);
+    *same = SameAsList(&writer) && !StreamFailed(list);
+    CloseFileStream(again);
     return true;
 }
 
@@ -268,18 +267,18 @@ bool UpdateLockedList(const char *windows, ComposeList compose, const char *text
     ListFiles files;
     if (!NameListFiles(windows, &files) || !SettleListFiles(files))
         return false;
-    FILE *list = fopen(files.list, "rb");
+    FileStream *list = OpenFileStream(files.list, kStreamRead);
     if (!list && Exists(files.list))
         return false;
     bool same = false;
     if (list && (!CompareWithList(files, list, compose, text, &same) || same)) {
-        fclose(list);
+        CloseFileStream(list);
         return same;
     }
     ListWriter writer;
     if (!StartNewList(files, &writer)) {
         if (list)
-            fclose(list);
+            CloseFileStream(list);
         return false;
     }
     ListReader reader;
@@ -289,8 +288,8 @@ bool UpdateLockedList(const char *windows, ComposeList compose, const char *text
     }
     compose(list ? &reader : nullptr, &writer, text);
     if (list) {
-        writer.ok = writer.ok && !ferror(list);
-        fclose(list);
+        writer.ok = writer.ok && !StreamFailed(list);
+        CloseFileStream(list);
     }
     return SwapInNewList(files, &writer, kNoWaitingList);
 }

@@ -14,8 +14,8 @@ int TakeByte(ListReader *reader)
     int c = reader->ahead;
     reader->ahead = kNothing;
     if (c == kNothing)
-        c = getc(reader->file);
-    if (c != EOF)
+        c = ReadStreamByte(reader->file);
+    if (c != kStreamEnd)
         ++reader->offset;
     return c;
 }
@@ -27,7 +27,7 @@ int LineByte(ListReader *reader)
     int c = TakeByte(reader);
     if (c == '\r') {
         int next = TakeByte(reader);
-        if (next != '\n' && next != EOF) {
+        if (next != '\n' && next != kStreamEnd) {
             reader->ahead = next;
             --reader->offset;
         }
@@ -54,7 +54,7 @@ void PutByte(ListWriter *writer, int c)
 
 } // namespace
 
-void StartReader(ListReader *reader, FILE *file)
+void StartReader(ListReader *reader, FileStream *file)
 {
     reader->file = file;
     reader->ahead = kNothing;
@@ -65,7 +65,7 @@ void SeekReader(ListReader *reader, long offset)
 {
     reader->ahead = kNothing;
     reader->offset = offset;
-    fseek(reader->file, offset, SEEK_SET);
+    SeekStream(reader->file, offset);
 }
 
 bool ReadLine(ListReader *reader, ListLine *line)
@@ -81,7 +81,7 @@ bool ReadLine(ListReader *reader, ListLine *line)
     line->length = 0;
     line->ended = line->header = line->renameHeader = line->marked = false;
     int c;
-    while ((c = LineByte(reader)) != EOF) {
+    while ((c = LineByte(reader)) != kStreamEnd) {
         if (c == kLineEnd) {
             line->ended = true;
             break;
@@ -166,10 +166,10 @@ bool ExamineList(ListReader *reader, ListShape *shape)
         }
         shape->end = reader->offset;
     }
-    return !ferror(reader->file);
+    return !StreamFailed(reader->file);
 }
 
-void StartWriter(ListWriter *writer, FILE *file)
+void StartWriter(ListWriter *writer, FileStream *file)
 {
     writer->file = file;
     writer->against = nullptr;
@@ -188,12 +188,12 @@ void StartComparison(ListWriter *writer, ListReader *list)
 
 bool SameAsList(ListWriter *writer)
 {
-    return writer->ok && !writer->differs && TakeByte(writer->against) == EOF && !ferror(writer->against->file);
+    return writer->ok && !writer->differs && TakeByte(writer->against) == kStreamEnd && !StreamFailed(writer->against->file);
 }
 
 void FlushWriter(ListWriter *writer)
 {
-    if (writer->used > 0 && fwrite(writer->buffer, 1, writer->used, writer->file) != writer->used)
+    if (writer->used > 0 && !WriteStreamBlock(writer->file, writer->buffer, writer->used))
         writer->ok = false;
     writer->sent += static_cast<long>(writer->used);
     writer->used = 0;
@@ -214,7 +214,7 @@ void EndUnfinishedLine(ListWriter *writer)
 bool CopyUpTo(ListReader *reader, ListWriter *writer, long end)
 {
     int c;
-    while ((end == kToTheEnd || reader->offset < end) && (c = TakeByte(reader)) != EOF)
+    while ((end == kToTheEnd || reader->offset < end) && (c = TakeByte(reader)) != kStreamEnd)
         PutByte(writer, c);
     return end == kToTheEnd || reader->offset == end;
 }

@@ -3,7 +3,9 @@
 #ifndef RENAME_LIST_TEXT_H
 #define RENAME_LIST_TEXT_H
 
-#include <stdio.h>
+#include <stddef.h>
+
+#include "file_stream.h"
 
 // An offset that is no place in the list; as the end of a copy: up to the end of the list.
 enum { kNoOffset = -1, kToTheEnd = -1 };
@@ -11,12 +13,12 @@ enum { kNoOffset = -1, kToTheEnd = -1 };
 // The list is read in binary, byte by byte: other programs and editors wrote it, and none of
 // its bytes (0x1A and NUL among them) is ours to drop.
 struct ListReader {
-    FILE *file;
+    FileStream *file;
     int ahead;    // a byte read but not yet taken, or none
     long offset;  // of the next byte taken
 };
 
-void StartReader(ListReader *reader, FILE *file);
+void StartReader(ListReader *reader, FileStream *file);
 void SeekReader(ListReader *reader, long offset);
 
 struct ListLine {
@@ -67,7 +69,7 @@ bool ExamineList(ListReader *reader, ListShape *shape);
 // A writer may instead only compare what it is given with a list's bytes, to find out
 // whether an update would change anything.
 struct ListWriter {
-    FILE *file;
+    FileStream *file;
     ListReader *against;  // the list compared with, when comparing
     bool ok;
     bool differs;
@@ -77,7 +79,7 @@ struct ListWriter {
     char buffer[512];
 };
 
-void StartWriter(ListWriter *writer, FILE *file);
+void StartWriter(ListWriter *writer, FileStream *file);
 void StartComparison(ListWriter *writer, ListReader *list);
 // After a comparison: the bytes put were the list's own, all of them.
 bool SameAsList(ListWriter *writer);

@@ -1,9 +1,9 @@
 #include "standard_display.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "bounded_format.h"
+#include "byte_search.h"
 #include "logconf_record.h"
 
 namespace {
@@ -56,7 +56,7 @@ bool ReadClass(HKEY instanceKey, char *text)
         return false;
     if (size == 0) {
         text[0] = '\0';
-    } else if (memchr(text, '\0', size) == nullptr) {
+    } else if (!HoldsByte(text, size, '\0')) {
         if (size >= kClassSize)
             return false;
         text[size] = '\0';
@@ -117,7 +117,7 @@ int ChooseInstanceName(const char *parentPath, char name[5])
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, parentPath, &parent) != ERROR_SUCCESS) {
         if (RegCreateKeyA(HKEY_LOCAL_MACHINE, parentPath, &parent) == ERROR_SUCCESS)
             RegCloseKey(parent);
-        strcpy(name, "0000");
+        memcpy(name, "0000", 5);
         return 1;
     }
     int found = FindFreeInstanceName(parent, name);
@@ -225,8 +225,7 @@ int FindFreeInstanceName(HKEY parent, char name[5])
 {
     for (int i = 0; i < kScanLimit; ++i) {
         char candidate[5];
-        _snprintf(candidate, sizeof candidate, i < 10 ? "000%d" : "00%d", i);
-        candidate[4] = '\0';
+        FormatBounded(candidate, sizeof candidate, i < 10 ? "000%d" : "00%d", i);
         bool taken = false;
         char subkey[kSearchNameSize];
         for (DWORD index = 0; index < kScanLimit && !taken; ++index) {

@@ -8,9 +8,9 @@
 // a cut path names something else.
 #include "uninstall_sequence.h"
 
-#include <stdio.h>
 #include <string.h>
 
+#include "bounded_format.h"
 #include "file_removal.h"
 #include "process_state.h"
 #include "progman_client.h"
@@ -240,8 +240,8 @@ void RemoveStartMenuFolder(const char *folderName)
     char base[MAX_PATH], folder[MAX_PATH], shortPath[MAX_PATH];
     if (!NamesFolder(folderName))
         return;
-    int n = _snprintf(base, sizeof base, kStartMenuFormat, windowsDir);
-    if (n < 0 || n >= static_cast<int>(sizeof base) || !Compose(folder, sizeof folder, base, folderName))
+    if (!FormatBounded(base, sizeof base, kStartMenuFormat, windowsDir) ||
+        !Compose(folder, sizeof folder, base, folderName))
         return;
     DWORD length = GetShortPathNameA(folder, shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath)

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -279,25 +280,35 @@ TEST_F(FileRemoval, EntriesGoIntoTheFirstRenameSection)
 
 // ----- list updates cut short or failing -----
 
-// What happens at the call of the list update that a fault hits.
+// What happens at the call of the list update that a fault hits. The list's files go through
+// the uninstaller's file stream, which opens with CreateFileA, writes with WriteFile, flushes
+// with FlushFileBuffers and closes with CloseHandle; those calls, and the renames, deletions
+// and attribute changes, are where faults are put.
 enum Fault {
-    kFail,   // the call does nothing and reports failure: a full disk, a refused rename
-    kCut,    // the power goes just before it: neither it nor any later call takes place
-    kShort,  // a write puts half its bytes on disk and reports them all
-    kSecond,  // another instance's update starts just before it, and runs as far as it may
+    kFail,           // the call does nothing and reports failure: a full disk, a refused
+                     // rename, a close or flush that could not put the file on the disk
+    kCut,            // the power goes just before it: neither it nor any later call takes place
+    kShort,          // a write puts half its bytes on disk and reports them all
+    kShortReported,  // a write puts half its bytes on disk and says so: a disk that fills up
+                     // on the way (not in the sweep: kFail covers its every consequence)
+    kSecond,         // another instance's update starts just before it, and runs as far as it may
 };
-const char *const kFaultNames[] = {"fails", "cut", "short", "meets a second update"};
+const char *const kFaultNames[] = {"fails", "cut", "short", "short, reported", "meets a second update"};
 
 struct Injector {
     bool armed = false;
     int target = 0;  // the counted call the fault hits, from 1
     Fault fault = kFail;
+    const char *only = nullptr;  // when set, only the calls of this function count
     int calls = 0;
     bool powerOff = false;
+    std::string trail;  // the counted calls, in order
     DWORD thread = 0;             // the update's own; the second update's calls are not counted
     bool wroteListFile = false;   // a file of the list opened for writing
 };
 Injector injector;
+// The list files' names by their open handles, for the trail.
+std::map<HANDLE, std::string> handleNames;
 
 // The second update: another instance schedules its own file, on a thread of its own, while
 // the first waits at the fault. It runs until it ends or waits for the first.
@@ -323,12 +334,13 @@ void StartSecondUpdate()
     WaitForMultipleObjects(2, both, FALSE, 20000);
 }
 
-bool OnUpdateThread() { return GetCurrentThreadId() == injector.thread; }
+// Without a thread of its own named, every call is the update's.
+bool OnUpdateThread() { return injector.thread == 0 || GetCurrentThreadId() == injector.thread; }
 
-decltype(&fopen) realFopen;
-decltype(&fputs) realFputs;
-decltype(&fwrite) realFwrite;
-decltype(&fclose) realFclose;
+decltype(&CreateFileA) realCreateFile;
+decltype(&WriteFile) realWriteFile;
+decltype(&FlushFileBuffers) realFlushFileBuffers;
+decltype(&CloseHandle) realCloseHandle;
 decltype(&MoveFileA) realMoveFile;
 decltype(&DeleteFileA) realDeleteFile;
 decltype(&CopyFileA) realCopyFile;
@@ -338,13 +350,16 @@ decltype(&WaitForSingleObject) realWait;
 enum Turn { kGo, kBlock, kHalf };
 
 // Counts a call that changes the disk (or opens a list file) and says how it goes.
-Turn NextCall(bool counted)
+Turn NextCall(bool counted, const std::string &what)
 {
     if (!injector.armed)
         return kGo;
     if (injector.powerOff)
         return kBlock;
-    if (!counted || !OnUpdateThread() || ++injector.calls != injector.target)
+    if (!counted || !OnUpdateThread() || (injector.only && what.rfind(injector.only, 0) != 0))
+        return kGo;
+    injector.trail += (injector.trail.empty() ? "" : " ") + what;
+    if (++injector.calls != injector.target)
         return kGo;
     if (injector.fault == kSecond) {
         StartSecondUpdate();
@@ -352,61 +367,74 @@ Turn NextCall(bool counted)
     }
     if (injector.fault == kCut)
         injector.powerOff = true;
-    return injector.fault == kShort ? kHalf : kBlock;
+    return injector.fault == kShort || injector.fault == kShortReported ? kHalf : kBlock;
 }
 
 // Only the list's files count: the file being removed is not the list's business.
 bool IsListFile(const char *path) { return std::strstr(path, "\\wininit.") != nullptr; }
 
-FILE *__cdecl InjectFopen(const char *path, const char *mode)
+std::string Named(const char *function, HANDLE handle)
 {
-    if (NextCall(IsListFile(path)) == kBlock)
-        return nullptr;
-    FILE *file = realFopen(path, mode);
-    if (file && injector.armed && OnUpdateThread() && IsListFile(path) && std::strpbrk(mode, "wa"))
+    auto name = handleNames.find(handle);
+    return std::string(function) + "(" + (name != handleNames.end() ? name->second : "?") + ")";
+}
+
+HANDLE WINAPI InjectCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD creation, DWORD flags, HANDLE model)
+{
+    const char *name = std::strrchr(path, '\\');
+    if (NextCall(IsListFile(path), std::string("CreateFileA(") + (name ? name + 1 : path) + ")") == kBlock) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = realCreateFile(path, access, share, security, creation, flags, model);
+    if (handle != INVALID_HANDLE_VALUE && injector.armed)
+        handleNames[handle] = name ? name + 1 : path;
+    if (handle != INVALID_HANDLE_VALUE && injector.armed && OnUpdateThread() && IsListFile(path) &&
+        (access & GENERIC_WRITE))
         injector.wroteListFile = true;
-    return file;
+    return handle;
 }
 
-int __cdecl InjectFputs(const char *text, FILE *stream)
+BOOL WINAPI InjectWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
 {
-    switch (NextCall(true)) {
+    switch (NextCall(true, Named("WriteFile", file))) {
     case kBlock:
-        return EOF;
-    case kHalf:
-        realFputs(std::string(text, std::strlen(text) / 2).c_str(), stream);
-        return 0;
+        if (written)
+            *written = 0;
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    case kHalf: {
+        DWORD half = 0;
+        BOOL ok = realWriteFile(file, data, size / 2, &half, overlapped);
+        if (written)
+            *written = injector.fault == kShortReported ? half : size;
+        return ok;
+    }
     default:
-        return realFputs(text, stream);
+        return realWriteFile(file, data, size, written, overlapped);
     }
 }
 
-size_t __cdecl InjectFwrite(const void *data, size_t size, size_t count, FILE *stream)
+BOOL WINAPI InjectFlushFileBuffers(HANDLE file)
 {
-    switch (NextCall(true)) {
-    case kBlock:
-        return 0;
-    case kHalf:
-        realFwrite(data, 1, size * count / 2, stream);
-        return count;
-    default:
-        return realFwrite(data, size, count, stream);
-    }
+    return NextCall(true, Named("FlushFileBuffers", file)) == kBlock ? FALSE : realFlushFileBuffers(file);
 }
 
 // The handle goes whatever happens, as it does when a process ends.
-int __cdecl InjectFclose(FILE *stream)
+BOOL WINAPI InjectCloseHandle(HANDLE handle)
 {
-    bool blocked = NextCall(true) == kBlock;
-    int result = realFclose(stream);
-    return blocked ? EOF : result;
+    bool blocked = NextCall(true, Named("CloseHandle", handle)) == kBlock;
+    handleNames.erase(handle);
+    BOOL result = realCloseHandle(handle);
+    return blocked ? FALSE : result;
 }
 
 // The list is never copied over: a copy cut short leaves it cut off. Should a copy come
 // back, a fault tears it half-way.
 BOOL WINAPI InjectCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists)
 {
-    Turn turn = NextCall(IsListFile(to));
+    Turn turn = NextCall(IsListFile(to), "CopyFileA");
     if (turn == kGo)
         return realCopyFile(from, to, failIfExists);
     if (injector.fault != kFail) {
@@ -421,17 +449,25 @@ BOOL WINAPI InjectCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists)
 
 BOOL WINAPI InjectMoveFile(LPCSTR from, LPCSTR to)
 {
-    return NextCall(IsListFile(from) || IsListFile(to)) == kBlock ? FALSE : realMoveFile(from, to);
+    const char *name = std::strrchr(from, '\\'), *toName = std::strrchr(to, '\\');
+    std::string what = std::string("MoveFileA(") + (name ? name + 1 : from) + "," + (toName ? toName + 1 : to) + ")";
+    return NextCall(IsListFile(from) || IsListFile(to), what) == kBlock ? FALSE : realMoveFile(from, to);
 }
 
 BOOL WINAPI InjectDeleteFile(LPCSTR path)
 {
-    return NextCall(IsListFile(path)) == kBlock ? FALSE : realDeleteFile(path);
+    const char *name = std::strrchr(path, '\\');
+    return NextCall(IsListFile(path), std::string("DeleteFileA(") + (name ? name + 1 : path) + ")") == kBlock
+               ? FALSE
+               : realDeleteFile(path);
 }
 
 BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
 {
-    return NextCall(IsListFile(path)) == kBlock ? FALSE : realSetAttributes(path, attributes);
+    const char *name = std::strrchr(path, '\\');
+    return NextCall(IsListFile(path), std::string("SetFileAttributesA(") + (name ? name + 1 : path) + ")") == kBlock
+               ? FALSE
+               : realSetAttributes(path, attributes);
 }
 
 // Tells the first update that the second is about to block, when it would.
@@ -445,6 +481,42 @@ DWORD WINAPI InjectWait(HANDLE object, DWORD milliseconds)
     SetEvent(second.waiting);
     return realWait(object, milliseconds);
 }
+
+// The faults' patches of this program's own imports, through which the uninstaller's code
+// linked into it calls the system; each goes back at the end of its scope.
+class FaultPatches {
+public:
+    FaultPatches()
+        : create_("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(InjectCreateFile)),
+          write_("kernel32.dll", "WriteFile", reinterpret_cast<void *>(InjectWriteFile)),
+          flush_("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void *>(InjectFlushFileBuffers)),
+          close_("kernel32.dll", "CloseHandle", reinterpret_cast<void *>(InjectCloseHandle)),
+          move_("kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)),
+          delete_("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)),
+          attributes_("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(InjectSetAttributes)),
+          copy_("kernel32.dll", "CopyFileA", reinterpret_cast<void *>(InjectCopyFile)),
+          wait_("kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(InjectWait))
+    {
+        realCreateFile = reinterpret_cast<decltype(realCreateFile)>(create_.original());
+        realWriteFile = reinterpret_cast<decltype(realWriteFile)>(write_.original());
+        realFlushFileBuffers = reinterpret_cast<decltype(realFlushFileBuffers)>(flush_.original());
+        realCloseHandle = reinterpret_cast<decltype(realCloseHandle)>(close_.original());
+        realMoveFile = reinterpret_cast<decltype(realMoveFile)>(move_.original());
+        realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(delete_.original());
+        realSetAttributes = reinterpret_cast<decltype(realSetAttributes)>(attributes_.original());
+        realCopyFile = reinterpret_cast<decltype(realCopyFile)>(copy_.original());
+        realWait = reinterpret_cast<decltype(realWait)>(wait_.original());
+    }
+    // CopyFileA may not be linked in at all: no list update copies.
+    bool installed() const
+    {
+        return create_.installed() && write_.installed() && flush_.installed() && close_.installed() &&
+               move_.installed() && delete_.installed() && attributes_.installed() && wait_.installed();
+    }
+
+private:
+    ImportPatch create_, write_, flush_, close_, move_, delete_, attributes_, copy_, wait_;
+};
 
 // The boot as far as the list goes: the entries of its first "[rename]" section are carried
 // out in order, up to an end-of-file mark (a line that is only 0x1A). Here they are written
@@ -496,28 +568,8 @@ void BootCarriesOutList()
 // update that would write the list's own bytes again writes nothing at all.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
-    ImportPatch patches[] = {
-        {"msvcrt.dll", "fopen", reinterpret_cast<void *>(InjectFopen)},
-        {"msvcrt.dll", "fputs", reinterpret_cast<void *>(InjectFputs)},
-        {"msvcrt.dll", "fwrite", reinterpret_cast<void *>(InjectFwrite)},
-        {"msvcrt.dll", "fclose", reinterpret_cast<void *>(InjectFclose)},
-        {"kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)},
-        {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)},
-        {"kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(InjectSetAttributes)},
-        {"kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(InjectWait)},
-    };
-    for (const ImportPatch &patch : patches)
-        ASSERT_TRUE(patch.installed());
-    ImportPatch copy("kernel32.dll", "CopyFileA", reinterpret_cast<void *>(InjectCopyFile));
-    realCopyFile = reinterpret_cast<decltype(realCopyFile)>(copy.original());
-    realFopen = reinterpret_cast<decltype(realFopen)>(patches[0].original());
-    realFputs = reinterpret_cast<decltype(realFputs)>(patches[1].original());
-    realFwrite = reinterpret_cast<decltype(realFwrite)>(patches[2].original());
-    realFclose = reinterpret_cast<decltype(realFclose)>(patches[3].original());
-    realMoveFile = reinterpret_cast<decltype(realMoveFile)>(patches[4].original());
-    realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(patches[5].original());
-    realSetAttributes = reinterpret_cast<decltype(realSetAttributes)>(patches[6].original());
-    realWait = reinterpret_cast<decltype(realWait)>(patches[7].original());
+    FaultPatches patches;
+    ASSERT_TRUE(patches.installed());
 
     std::string path = MakeFile("held during updates.dat");
     FileHolder holder(path, "read");
@@ -706,7 +758,8 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                 if (!hit) {
                     EXPECT_EQ(c.after, bytes) << "undisturbed";
                     if (fault == kCut)
-                        std::printf("%s: %d calls, %d cuts put back\n", c.what, injector.calls, putBack);
+                        std::printf("%s: %d calls, %d cuts put back\n  %s\n", c.what, injector.calls, putBack,
+                                    injector.trail.c_str());
                     break;
                 }
             }
@@ -780,6 +833,85 @@ TEST_F(FileRemoval, UpdatesMeetingAnotherThatHoldsTheList)
             EXPECT_FALSE(FileExists(WindowsDir() + "\\" + name)) << c.what;
         }
     }
+}
+
+// How the file stream's failures reach a list update: whichever way the new list's bytes do
+// not all get to the disk (the close's write of the stream's last buffer fails on a full disk
+// or takes part of it, a write before the close does, or the close itself fails), the new
+// list does not take the list's place: the list stays whole with its attributes, nothing of
+// the update is left, and the restart is still asked for.
+TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
+{
+    FaultPatches patches;
+    ASSERT_TRUE(patches.installed());
+    std::string path = MakeFile("held while writes fail.dat");
+    FileHolder holder(path, "read");
+    ASSERT_TRUE(holder.holding());
+    const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan";
+    // A list that goes to the disk in one write, at the close, and one that takes several.
+    const std::string small = "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1\r\n";
+    std::string large = "[rename]\r\n";
+    for (int i = 0; i < 80; ++i)
+        large += "NUL=C:\\FOLDER\\FILE" + std::to_string(1000 + i) + ".DAT\r\n";
+    const struct {
+        const char *what;
+        const std::string *before;
+        const char *only;  // the calls counted
+        Fault fault;
+    } cases[] = {
+        {"the close's write fails: disk full", &small, "WriteFile", kFail},
+        {"the close's write takes half and says so", &small, "WriteFile", kShortReported},
+        {"the close's write takes half and says it took all", &small, "WriteFile", kShort},
+        {"a write before the close fails: disk full", &large, "WriteFile", kFail},
+        {"a write before the close takes half and says so", &large, "WriteFile", kShortReported},
+        {"a write before the close takes half and says it took all", &large, "WriteFile", kShort},
+        {"the new list's close fails", &small, "CloseHandle(wininit.zan)", kFail},
+        {"the new list's close fails after several writes", &large, "CloseHandle(wininit.zan)", kFail},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int target : {0, 1}) {  // undisturbed, then the fault at the first counted call
+            RemovePath(list);
+            RemovePath(newList);
+            ASSERT_TRUE(WriteFileBytes(list, *c.before));
+            ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_HIDDEN));
+            DWORD attributes = GetFileAttributesA(list.c_str());
+            restartRequired = 0;
+            injector = Injector();
+            injector.target = target;
+            injector.fault = c.fault;
+            injector.only = target ? c.only : nullptr;  // undisturbed: every call on the trail
+            injector.armed = true;
+            DeleteOrScheduleFile(path.c_str());
+            injector.armed = false;
+            EXPECT_EQ(1, restartRequired);
+            EXPECT_FALSE(FileExists(newList));
+            EXPECT_FALSE(FileExists(WindowsDir() + "\\wininit.zol"));
+            EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
+            if (target == 0) {
+                EXPECT_EQ(c.before->size() + 4 + ShortPath(path).size() + 2, ReadList().size()) << "undisturbed";
+                // The new list's last write is the close's; the small list has no other.
+                const std::string &trail = injector.trail;
+                EXPECT_NE(std::string::npos, trail.find("WriteFile(wininit.zan) CloseHandle(wininit.zan)")) << trail;
+                size_t writes = 0;
+                for (size_t at = trail.find("WriteFile("); at != std::string::npos; at = trail.find("WriteFile(", at + 1))
+                    ++writes;
+                if (c.before == &small) {
+                    EXPECT_EQ(1u, writes) << trail;
+                } else {
+                    EXPECT_LT(2u, writes) << trail;
+                }
+            } else {
+                // A failure the stream sees ends its writing; a torn write it cannot see, and
+                // the writes go on: the length read back tells.
+                if (c.fault != kShort) {
+                    EXPECT_EQ(1, injector.calls) << injector.trail;
+                }
+                EXPECT_EQ(*c.before, ReadList());
+            }
+        }
+    }
+    RemovePath(list);
 }
 
 // Wine's boot, started as a peer of this test, carries out the list as Windows would.

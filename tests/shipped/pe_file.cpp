@@ -8,7 +8,7 @@
 
 namespace {
 
-enum : unsigned { kExportDirectory = 0, kImportDirectory = 1, kResourceDirectory = 2 };
+enum : unsigned { kExportDirectory = 0, kImportDirectory = 1, kResourceDirectory = 2, kTlsDirectory = 9 };
 enum : uint32_t { kHighBit = 0x80000000u };
 
 struct Section {
@@ -170,8 +170,13 @@ PeFile ReadPeFile(const std::string &path)
         uint32_t virtualSize = r.U32(s + 8), fileSize = r.U32(s + 16);
         // The file data is padded to the file alignment; past the virtual size it is not the section's.
         r.sections.push_back({r.U32(s + 12), virtualSize ? std::min(virtualSize, fileSize) : fileSize, r.U32(s + 20)});
+        std::string name;
+        for (unsigned k = 0; k < 8 && r.Fits(s + k, 1) && r.bytes[s + k]; ++k)
+            name += static_cast<char>(r.bytes[s + k]);
+        pe.sections.push_back(name);
     }
     auto directory = [&](unsigned index) { return index < directoryCount ? r.U32(directories + 8 * index) : 0u; };
+    pe.tlsDirectory = directory(kTlsDirectory);
     if (uint32_t rva = directory(kImportDirectory))
         ReadImports(r, pe, rva);
     if (uint32_t rva = directory(kExportDirectory))

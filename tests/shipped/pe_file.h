@@ -1,5 +1,6 @@
 // Reads, on any host, what the Windows loader and resource functions look at in a PE file:
-// machine, subsystem version, imports, exports and resources. PE32 and PE32+ alike.
+// machine, subsystem version, sections, imports, exports, the TLS directory and resources.
+// PE32 and PE32+ alike.
 #ifndef PE_FILE_H
 #define PE_FILE_H
 
@@ -25,6 +26,8 @@ struct PeFile {
     bool plus = false;  // PE32+ (64-bit optional header)
     unsigned subsystemMajor = 0, subsystemMinor = 0;
     unsigned characteristics = 0;
+    std::vector<std::string> sections;  // names, as in the section table (at most 8 characters)
+    unsigned tlsDirectory = 0;          // its address, 0 when the image has none
     std::vector<PeImport> imports;
     std::vector<PeExport> exports;
     // "type/name/language" -> data; an id reads "#5", a name its text.

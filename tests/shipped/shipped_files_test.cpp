@@ -1,7 +1,9 @@
 // What ships is 32-bit and cannot run here, so it is read instead: it must load on Windows
-// 95/98 (subsystem 4.0, nothing imported that those systems lack), and its resources must be
-// those of the 64-bit twin that the Wine tests run, so every dialog, text and picture they
-// see is the one that ships.
+// 95/98 (subsystem 4.0, nothing imported that those systems lack, no C runtime), run on
+// every PC-9821 processor (no instruction the i486 lacks), and its resources must be those
+// of the 64-bit twin that the Wine tests run, so every dialog, text and picture they see is
+// the one that ships.
+#include "i486_code.h"
 #include "pe_file.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +27,8 @@ PeFile Twin(const std::string &file) { return ReadPeFile(std::string(ZAN_DIST64_
 
 using AllowList = std::map<std::string, std::set<std::string>>;
 
-// What the start-up code of a MinGW program takes from the system and the C runtime.
+// What the start-up code of a MinGW program takes from the system and the C runtime (the
+// stand-in display-mode library has it; the shipped files do not).
 const std::set<std::string> kMingwStartupKernel = {
     "DeleteCriticalSection", "EnterCriticalSection", "GetLastError", "GetModuleHandleA",
     "GetProcAddress", "GetStartupInfoA", "InitializeCriticalSection", "LeaveCriticalSection",
@@ -57,16 +60,19 @@ const AllowList kZanchgAllowList = WithStartup({
     {"USER32.DLL", {"ExitWindowsEx", "wsprintfA"}},
 });
 
-// What the uninstaller may take from the system: start-up and confirmation, the uninstall
-// run, file removal and the rename list, registry subtree removal, the Program Manager DDE
-// client and the display configuration reset; plain C-runtime calls from msvcrt.
-const AllowList kZandelAllowList = WithStartup({
-    {"KERNEL32.DLL", {"CopyFileA", "DeleteFileA", "MoveFileA", "GetCurrentDirectoryA", "GetShortPathNameA",
-                      "GetSystemDirectoryA", "GetWindowsDirectoryA", "SetCurrentDirectoryA", "WinExec",
-                      "RemoveDirectoryA", "WritePrivateProfileStringA", "GetPrivateProfileStringA",
-                      "GetFileAttributesA", "SetFileAttributesA", "lstrlenA", "lstrcpyA", "lstrcpynA",
-                      "lstrcatA", "lstrcmpiA", "lstrcmpA", "CreateMutexA", "WaitForSingleObject",
-                      "ReleaseMutex", "CloseHandle"}},
+// What the uninstaller may take from the system: its own entry point (no C runtime),
+// start-up and confirmation, the uninstall run, file removal and the rename list with its
+// file stream and the stream's heap block, registry subtree removal, the Program Manager DDE
+// client and the display configuration reset.
+const AllowList kZandelAllowList = {
+    {"KERNEL32.DLL", {"GetModuleHandleA", "GetStartupInfoA", "ExitProcess", "CopyFileA", "DeleteFileA",
+                      "MoveFileA", "GetCurrentDirectoryA", "GetShortPathNameA", "GetSystemDirectoryA",
+                      "GetWindowsDirectoryA", "SetCurrentDirectoryA", "WinExec", "RemoveDirectoryA",
+                      "WritePrivateProfileStringA", "GetPrivateProfileStringA", "GetFileAttributesA",
+                      "SetFileAttributesA", "CreateFileA", "ReadFile", "WriteFile", "SetFilePointer",
+                      "FlushFileBuffers", "CloseHandle", "CreateMutexA", "WaitForSingleObject",
+                      "ReleaseMutex", "LocalAlloc", "LocalFree", "lstrlenA", "lstrcpyA",
+                      "lstrcpynA", "lstrcatA", "lstrcmpiA", "lstrcmpA"}},
     {"USER32.DLL", {"DialogBoxParamA", "EndDialog", "MessageBoxA", "PostMessageA", "SendMessageA",
                     "SetWindowPos", "GetSystemMetrics", "GetWindowRect", "ExitWindowsEx", "FindWindowA",
                     "wsprintfA", "wvsprintfA", "CharNextA", "CharPrevA", "GetDlgItem", "LoadIconA", "DdeInitializeA",
@@ -75,13 +81,8 @@ const AllowList kZandelAllowList = WithStartup({
     {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",
                       "RegEnumKeyExA", "RegEnumValueA", "RegQueryValueExA", "RegQueryInfoKeyA",
                       "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA", "RegCloseKey"}},
-    {"MSVCRT.DLL", {"fopen", "fclose", "fgets", "fputs", "fputc", "getc", "fread", "ferror", "feof", "fseek",
-                    "fflush", "_snprintf", "_vsnprintf", "sprintf", "strstr", "strchr", "strrchr", "strcpy",
-                    "strncpy", "strcat", "strcmp", "_stricmp", "_strnicmp", "memset", "memcmp", "memchr",
-                    "memmove", "atoi", "strtol", "strtoul", "_itoa", "toupper", "tolower",
-                    "__p__commode"}},
     {"ZANCHG32.DLL", {"RestartWindows"}},
-});
+};
 
 // The display utility: no C runtime and no start-up code at all, only Windows 95-era ANSI
 // functions of the kernel, user, GDI, registry and common-control libraries that its parts
@@ -119,6 +120,13 @@ const ShippedCase kShipped[] = {
     {"ZANUTL.DLL", &kZanutlAllowList, true, "#5/#101/#1041"},
     {"ZANCHG32.DLL", &kZanchgAllowList, true, nullptr},
 };
+
+// What a stock Windows 95 has in its system folder, of what the shipped files may need, and
+// the board's display-mode library. MSVCRT.DLL is not among them: it came with Visual C++ 4.2
+// in 1996, then Internet Explorer 4 and Windows 98.
+const std::set<std::string> kWindows95Dlls = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL",
+                                              "SHELL32.DLL", "COMCTL32.DLL", "ZANCHG32.DLL"};
+const char *const kDeliverables[] = {"ZANDEL.EXE", "ZANUTL.DLL"};
 
 std::set<std::string> Keys(const PeFile &pe)
 {
@@ -164,6 +172,67 @@ TEST(ShippedFiles, LoadOnWindows95AndHoldTheTwinsResources)
             }
         }
     }
+}
+
+// Windows 95 as first released refuses to start a program whose DLLs are not there; a C
+// runtime's start-up would also leave its TLS directory and its .CRT section.
+TEST(ShippedFiles, NeedOnlyWhatWindows95HasAndNoCRuntime)
+{
+    for (const char *file : kDeliverables) {
+        SCOPED_TRACE(file);
+        PeFile image = Shipped(file);
+        ASSERT_TRUE(image.valid) << "missing or malformed";
+        std::set<std::string> dlls;
+        for (const PeImport &imp : image.imports)
+            dlls.insert(Upper(imp.dll));
+        EXPECT_FALSE(dlls.empty());
+        for (const std::string &dll : dlls)
+            EXPECT_TRUE(kWindows95Dlls.count(dll)) << file << " imports from " << dll << ", which Windows 95 lacks";
+        EXPECT_EQ(0u, image.tlsDirectory) << file << " has a TLS directory";
+        for (const std::string &section : image.sections) {
+            EXPECT_NE(".tls", section) << file;
+            EXPECT_NE(".CRT", section) << file;
+        }
+    }
+}
+
+// Most PC-9821 models with PCI slots have a Pentium or a Pentium MMX, some a 486; each
+// raises an invalid-opcode fault on what came later (CMOV first of all, the compilers' own
+// default). No run here can show it: the emulated machine's processor has them all.
+TEST(ShippedFiles, CodeRunsOnTheI486AndEveryPentium)
+{
+    for (const char *file : kDeliverables) {
+        SCOPED_TRACE(file);
+        CodeCheck check = CheckI486Code(ZAN_OBJDUMP, std::string(ZAN_DIST_DIR) + "/" + file);
+        ASSERT_TRUE(check.ran) << check.error;
+        EXPECT_LT(1000u, check.instructions) << "too little code was read to tell";
+        std::string list;
+        for (size_t i = 0; i < check.newer.size() && i < 40; ++i)
+            list += "\n  " + check.newer[i];
+        EXPECT_TRUE(check.newer.empty())
+            << file << ": " << check.newer.size() << " instructions the i486 lacks, of " << check.instructions << list;
+    }
+}
+
+TEST(ShippedFiles, CheckOfTheCodeKnowsWhatCameAfterTheI486)
+{
+    const struct {
+        const char *mnemonic, *operands;
+        bool newer;
+    } cases[] = {
+        {"cmove", "eax,edx", true},        {"fcmovb", "st,st(1)", true},   {"fucomip", "st,st(1)", true},
+        {"fcomi", "st,st(2)", true},       {"cmpxchg8b", "QWORD PTR [esi]", true},
+        {"rdtsc", "", true},               {"cpuid", "", true},            {"emms", "", true},
+        {"movq", "mm0,QWORD PTR [eax]", true}, {"movd", "eax,mm1", true}, {"pxor", "xmm0,xmm0", true},
+        {"movaps", "XMMWORD PTR [esp],xmm7", true}, {"vmovdqu", "ymm1,YMMWORD PTR [eax]", true},
+        {"nop", "DWORD PTR [eax+0x0]", true}, {"prefetchnta", "BYTE PTR [eax]", true}, {"sfence", "", true},
+        {"mov", "eax,DWORD PTR [esp+0x4]", false}, {"cmpxchg", "DWORD PTR [ecx],edx", false},
+        {"xadd", "DWORD PTR [ecx],eax", false}, {"bswap", "eax", false}, {"nop", "", false},
+        {"sete", "al", false}, {"call", "401000 <comm0>", false}, {"fld", "QWORD PTR [esp]", false},
+        {"xchg", "ax,ax", false}, {"imul", "eax,DWORD PTR [ebx+0x8],0xa", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.newer, NewerThanI486(c.mnemonic, c.operands)) << c.mnemonic << " " << c.operands;
 }
 
 TEST(ShippedFiles, DisplayUtilityHasNoRuntimeAndExportsOnlyTheComEntries)

@@ -1,11 +1,15 @@
-// Reads of the product's registry layout: value termination, record numbering, the search
-// for the record of the running uninstaller, subkey counting and name comparison.
+// Reads of the product's registry layout: value termination, record numbering (with the
+// decimal conversion and bounded formatting under it), the search for the record of the
+// running uninstaller, subkey counting and name comparison.
+#include "bounded_format.h"
+#include "decimal_text.h"
 #include "file_fixture.h"
 #include "registry_fixture.h"
 #include "registry_layout.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -131,6 +135,43 @@ TEST(RecordNumber, AtLeastTwoDigits)
     EXPECT_EQ(7, RecordNumberValue("07"));
     EXPECT_EQ(12, RecordNumberValue("12x"));
     EXPECT_EQ(0, RecordNumberValue("x12"));
+}
+
+// The conversion the C library's atoi made before, for whatever text a value holds.
+TEST(RecordNumber, ValueOfLeadingDigitsAsAtoiGaveIt)
+{
+    const char *const texts[] = {"", "0", "00", "007", "0012", "9999", "12x", "3 4", "x12", " 5", "\t\r\n 6",
+                                 "-1", "+4", "-", "+", "--1", "2147483647", "-2147483648", "  -0012abc"};
+    for (const char *text : texts)
+        EXPECT_EQ(std::atoi(text), RecordNumberValue(text)) << '"' << text << '"';
+    EXPECT_EQ(0, DecimalValue(""));
+    EXPECT_EQ(2147483647, DecimalValue("99999999999"));
+    EXPECT_EQ(-2147483647 - 1, DecimalValue("-99999999999"));
+}
+
+TEST(BoundedFormat, WritesOnlyWhatFitsWhole)
+{
+    char buffer[8];
+    EXPECT_TRUE(FormatBounded(buffer, sizeof buffer, "%s-%d", "abc", 12));
+    EXPECT_STREQ("abc-12", buffer);
+    EXPECT_TRUE(FormatBounded(buffer, sizeof buffer, "%s", "1234567"));  // with its zero, exactly
+    EXPECT_STREQ("1234567", buffer);
+    EXPECT_FALSE(FormatBounded(buffer, sizeof buffer, "%s", "12345678"));
+    EXPECT_STREQ("", buffer);
+    EXPECT_TRUE(FormatWhole(buffer, sizeof buffer, "0%s", "7"));
+    EXPECT_STREQ("07", buffer);
+    EXPECT_FALSE(FormatWhole(buffer, sizeof buffer, "%s\\INF", "C:\\WIN"));
+    EXPECT_STREQ("", buffer);
+    // The system formats into at most 1024 bytes with the terminating zero, and says so of a
+    // text it may have cut (Wine of one that filled them exactly): such a text is refused.
+    static char large[2048];
+    const std::string sure(1022, 'x');
+    EXPECT_TRUE(FormatBounded(large, sizeof large, "%s", sure.c_str()));
+    EXPECT_EQ(sure, large);
+    EXPECT_FALSE(FormatBounded(large, sizeof large, "%s", (sure + "yy").c_str()));
+    EXPECT_STREQ("", large);
+    const std::string most(1023, 'x');
+    EXPECT_FALSE(FormatBounded(large, sizeof large, "%s%s", most.c_str(), most.c_str()));
 }
 
 TEST_F(RegistryLayout, SearchStartsAtCounterAndGoesDown)

@@ -1,6 +1,8 @@
-// What the compiler may call on its own without a C runtime: it turns structure
-// initialisation, copies and some loops into memset/memcpy/strlen calls. The module is
-// built without loop-to-library pattern replacement, or these would call themselves.
+// What the compiler may call on its own in a program without a C runtime: it turns
+// structure initialisation, copies and some loops into memset/memcpy/strlen calls, and the
+// sources call these few themselves. One copy for both shipped files; the test programs,
+// which have the C runtime, take the C library's instead and never link this. It is built
+// without loop-to-library pattern replacement, or these would call themselves.
 #include <stddef.h>
 
 extern "C" {
