@@ -114,10 +114,13 @@ bool HasLength(const char *path, long expected)
     return ok;
 }
 
+// Windows 9x writes file data behind: a power cut soon after the swap could find the new
+// list's name in place without its bytes on the disk. So they go to the disk before any
+// rename, and the replaced list, whose removal comes after the renames, goes only then.
 bool CloseWhole(const ListFiles &files, ListWriter *writer)
 {
     FlushWriter(writer);
-    bool ok = writer->ok && !StreamFailed(writer->file);
+    bool ok = writer->ok && FlushStream(writer->file);
     if (!CloseFileStream(writer->file))
         ok = false;
     return ok && HasLength(files.newList, writer->sent);

@@ -305,6 +305,8 @@ struct Injector {
     std::string trail;  // the counted calls, in order
     DWORD thread = 0;             // the update's own; the second update's calls are not counted
     bool wroteListFile = false;   // a file of the list opened for writing
+    bool unflushed = false;       // bytes written that no flush has put on the disk yet
+    int renamesUnflushed = 0;     // renames made meanwhile
 };
 Injector injector;
 // The list files' names by their open handles, for the trail.
@@ -405,6 +407,7 @@ BOOL WINAPI InjectWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD writt
         SetLastError(ERROR_DISK_FULL);
         return FALSE;
     case kHalf: {
+        injector.unflushed = true;
         DWORD half = 0;
         BOOL ok = realWriteFile(file, data, size / 2, &half, overlapped);
         if (written)
@@ -412,13 +415,19 @@ BOOL WINAPI InjectWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD writt
         return ok;
     }
     default:
+        if (injector.armed && OnUpdateThread())
+            injector.unflushed = true;
         return realWriteFile(file, data, size, written, overlapped);
     }
 }
 
 BOOL WINAPI InjectFlushFileBuffers(HANDLE file)
 {
-    return NextCall(true, Named("FlushFileBuffers", file)) == kBlock ? FALSE : realFlushFileBuffers(file);
+    if (NextCall(true, Named("FlushFileBuffers", file)) == kBlock || !realFlushFileBuffers(file))
+        return FALSE;
+    if (OnUpdateThread())
+        injector.unflushed = false;
+    return TRUE;
 }
 
 // The handle goes whatever happens, as it does when a process ends.
@@ -451,7 +460,11 @@ BOOL WINAPI InjectMoveFile(LPCSTR from, LPCSTR to)
 {
     const char *name = std::strrchr(from, '\\'), *toName = std::strrchr(to, '\\');
     std::string what = std::string("MoveFileA(") + (name ? name + 1 : from) + "," + (toName ? toName + 1 : to) + ")";
-    return NextCall(IsListFile(from) || IsListFile(to), what) == kBlock ? FALSE : realMoveFile(from, to);
+    if (NextCall(IsListFile(from) || IsListFile(to), what) == kBlock)
+        return FALSE;
+    if (injector.armed && OnUpdateThread() && injector.unflushed)
+        ++injector.renamesUnflushed;
+    return realMoveFile(from, to);
 }
 
 BOOL WINAPI InjectDeleteFile(LPCSTR path)
@@ -565,7 +578,8 @@ void BootCarriesOutList()
 // writes its list, the next start and the next boot carry out every line of every program
 // exactly once, in the order each program asked for them, the older program's first. A second
 // instance's update started at any call ends as if the two had run one after the other. An
-// update that would write the list's own bytes again writes nothing at all.
+// update that would write the list's own bytes again writes nothing at all. No rename is made
+// while bytes written are not yet flushed to the disk.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
     FaultPatches patches;
@@ -710,6 +724,7 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                 if (unchanged) {
                     EXPECT_FALSE(injector.wroteListFile);
                 }
+                EXPECT_EQ(0, injector.renamesUnflushed) << injector.trail;
                 if (fault == kSecond) {
                     if (!hit)
                         break;
@@ -836,10 +851,10 @@ TEST_F(FileRemoval, UpdatesMeetingAnotherThatHoldsTheList)
 }
 
 // How the file stream's failures reach a list update: whichever way the new list's bytes do
-// not all get to the disk (the close's write of the stream's last buffer fails on a full disk
-// or takes part of it, a write before the close does, or the close itself fails), the new
-// list does not take the list's place: the list stays whole with its attributes, nothing of
-// the update is left, and the restart is still asked for.
+// not all get to the disk (the write of the stream's last buffer, at the flush before the
+// close, fails on a full disk or takes part of it, a write before it does, or the close
+// itself fails), the new list does not take the list's place: the list stays whole with its
+// attributes, nothing of the update is left, and the restart is still asked for.
 TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
 {
     FaultPatches patches;
@@ -859,9 +874,9 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
         const char *only;  // the calls counted
         Fault fault;
     } cases[] = {
-        {"the close's write fails: disk full", &small, "WriteFile", kFail},
-        {"the close's write takes half and says so", &small, "WriteFile", kShortReported},
-        {"the close's write takes half and says it took all", &small, "WriteFile", kShort},
+        {"the flush's write fails: disk full", &small, "WriteFile", kFail},
+        {"the flush's write takes half and says so", &small, "WriteFile", kShortReported},
+        {"the flush's write takes half and says it took all", &small, "WriteFile", kShort},
         {"a write before the close fails: disk full", &large, "WriteFile", kFail},
         {"a write before the close takes half and says so", &large, "WriteFile", kShortReported},
         {"a write before the close takes half and says it took all", &large, "WriteFile", kShort},
@@ -890,9 +905,12 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
             EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
             if (target == 0) {
                 EXPECT_EQ(c.before->size() + 4 + ShortPath(path).size() + 2, ReadList().size()) << "undisturbed";
-                // The new list's last write is the close's; the small list has no other.
+                // The new list's last write is the flush's, just before the close; the small list
+                // has no other.
                 const std::string &trail = injector.trail;
-                EXPECT_NE(std::string::npos, trail.find("WriteFile(wininit.zan) CloseHandle(wininit.zan)")) << trail;
+                EXPECT_NE(std::string::npos,
+                          trail.find("WriteFile(wininit.zan) FlushFileBuffers(wininit.zan) CloseHandle(wininit.zan)"))
+                    << trail;
                 size_t writes = 0;
                 for (size_t at = trail.find("WriteFile("); at != std::string::npos; at = trail.find("WriteFile(", at + 1))
                     ++writes;
