@@ -863,7 +863,7 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
     FileHolder holder(path, "read");
     ASSERT_TRUE(holder.holding());
     const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan";
-    // A list that goes to the disk in one write, at the close, and one that takes several.
+    // A list that goes to the disk in one write, at the flush, and one that takes several.
     const std::string small = "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1\r\n";
     std::string large = "[rename]\r\n";
     for (int i = 0; i < 80; ++i)
