@@ -13,38 +13,54 @@
 namespace {
 
 // Writes one entry into the first "[rename]" section of the list. A list that ends in that
-// section only grows at its end, as the boot-time reader expects, though ahead of a closing
-// end-of-file mark; a list without one gets the section at its end; otherwise the entry goes
-// in just before the next section. True when the list holding it is in place.
-bool AddRenameEntry(const char *windows, const char *entry)
+// section only grows at its end, as the boot-time reader expects, though ahead of an
+// end-of-file mark, where that reader stops; a list without one gets the section at its end;
+// otherwise the entry goes in just before the next section.
+void WriteWithEntry(ListReader *list, ListWriter *writer, const char *entry)
 {
-    ListFiles files;
-    FileStream *list;
-    ListWriter writer;
-    if (!StartListUpdate(windows, &files, &list, &writer))
-        return false;
     ListShape shape;
-    ListReader reader;
     StartShape(&shape);
     if (list) {
-        StartReader(&reader, list);
-        writer.ok = ExamineList(&reader, &shape);
-        SeekReader(&reader, 0);
+        writer->ok = ExamineList(list, &shape) && writer->ok;
+        SeekReader(list, 0);
         long at = shape.renameEnd != kNoOffset ? shape.renameEnd : shape.end;
-        writer.ok = CopyUpTo(&reader, &writer, at) && writer.ok;
+        writer->ok = CopyUpTo(list, writer, at) && writer->ok;
     }
-    EndUnfinishedLine(&writer);
+    EndUnfinishedLine(writer);
     if (!shape.hasRename)
-        PutText(&writer, "[rename]\r\n");
-    PutText(&writer, entry);
-    PutText(&writer, "\r\n");
-    if (list) {
-        CopyUpTo(&reader, &writer, kToTheEnd);
-        writer.ok = writer.ok && !StreamFailed(list);
-        CloseFileStream(list);
-    }
-    return PutNewListInPlace(files, &writer);
+        PutText(writer, "[rename]\r\n");
+    PutText(writer, entry);
+    PutText(writer, "\r\n");
+    if (list)
+        CopyUpTo(list, writer, kToTheEnd);
 }
+
+// A line is read whole to decide on it, then copied when it stays. A header stays whatever it
+// names: without it, the lines under it would fall into the section before. From the first
+// line that is only the end-of-file mark on, the boot reads nothing, and nothing is changed.
+void WriteFiltered(ListReader *list, ListWriter *writer, const char *)
+{
+    if (!list) {
+        PutText(writer, "[rename]\r\n");
+        return;
+    }
+    ListLine line;
+    while (ReadLine(list, &line)) {
+        if (line.endOfFileMark) {
+            SeekReader(list, line.start);
+            CopyUpTo(list, writer, kToTheEnd);
+            return;
+        }
+        if (line.marked && !line.header)
+            continue;
+        CopyLine(list, line, writer);
+        if (line.ended)
+            PutText(writer, "\r\n");
+    }
+}
+
+// True when the list holding the entry is in place.
+bool AddRenameEntry(const char *windows, const char *entry) { return UpdateList(windows, WriteWithEntry, entry); }
 
 } // namespace
 
@@ -79,31 +95,4 @@ void RemoveEmptyDirectory(const char *path)
         PutAttributesBack(path, attributes);
 }
 
-void FilterWininit()
-{
-    ListFiles files;
-    FileStream *list;
-    ListWriter writer;
-    if (!StartListUpdate(windowsDir, &files, &list, &writer))
-        return;
-    if (!list) {
-        PutText(&writer, "[rename]\r\n");
-        PutNewListInPlace(files, &writer);
-        return;
-    }
-    // A line is read whole to decide on it, then copied when it stays. A header stays whatever
-    // it names: without it, the lines under it would fall into the section before.
-    ListReader reader;
-    ListLine line;
-    StartReader(&reader, list);
-    while (ReadLine(&reader, &line)) {
-        if (line.marked && !line.header)
-            continue;
-        CopyLine(&reader, line, &writer);
-        if (line.ended)
-            PutText(&writer, "\r\n");
-    }
-    writer.ok = writer.ok && !StreamFailed(list);
-    CloseFileStream(list);
-    PutNewListInPlace(files, &writer);
-}
+void FilterWininit() { UpdateList(windowsDir, WriteFiltered, nullptr); }

@@ -13,7 +13,9 @@ void DeleteOrScheduleFile(const char *path);
 void RemoveEmptyDirectory(const char *path);
 
 // Drops the pending lines of the rename list that name the display-mode library markers
-// (section headers stay), or creates the list holding only its "[rename]" header. First it
+// (section headers stay, and so does all from an end-of-file mark on), or creates the list
+// holding only its "[rename]" header; a list with nothing to drop and every line ended by
+// CR LF is left as it is. First it
 // settles what an update cut short left behind: a new list that did not get into place goes
 // there, or its lines go ahead of those of the list another program has put there since.
 void FilterWininit();

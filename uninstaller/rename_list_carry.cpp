@@ -3,7 +3,8 @@
 namespace {
 
 // Puts the lines of the `older` list that stand in `region`, in their order, each on a line
-// of its own ended by CR LF. Its end-of-file mark stays behind: a boot reader would stop there.
+// of its own ended by CR LF. Only lines the boot reads are carried: they stop at the
+// end-of-file mark, which must not come ahead of the newer list's lines.
 void CarryRegion(ListReader *older, const ListShape &shape, ListRegion region, ListWriter *writer)
 {
     SectionTracker tracker;
@@ -42,10 +43,17 @@ bool WriteCarriedLines(ListReader *older, ListReader *newer, ListWriter *writer)
     // The boot reads no other section: their order among the newer list's does not matter.
     CarryRegion(older, olderShape, OTHER_SECTIONS, writer);
     CopyUpTo(newer, writer, kToTheEnd);
-    if (olderShape.endOfFileMark && !newerShape.endOfFileMark) {
-        EndUnfinishedLine(writer);
+    // The older list's mark and what follows it go last, as they were: unread by the boot, and
+    // still somebody's. A mark alone is not repeated after the newer list's own.
+    if (olderShape.endOfFileMark) {
+        ListLine mark, after;
         SeekReader(older, olderShape.end);
-        CopyUpTo(older, writer, kToTheEnd);
+        ReadLine(older, &mark);
+        if (!newerShape.endOfFileMark || ReadLine(older, &after)) {
+            EndUnfinishedLine(writer);
+            SeekReader(older, olderShape.end);
+            CopyUpTo(older, writer, kToTheEnd);
+        }
     }
     return !StreamFailed(older->file) && !StreamFailed(newer->file);
 }

@@ -1,7 +1,10 @@
 #include "rename_list_replace.h"
 
+#include <windows.h>
+
 #include "bounded_format.h"
 #include "rename_list_carry.h"
+#include "rename_list_lock.h"
 
 // The list is never written in place: a cut-off or half-written "wininit.ini" would lose the
 // lines other programs have waiting in it. A new list is written whole beside it, checked,
@@ -33,7 +36,14 @@
 //                         lines are in the new list
 //
 // While the new list and the replaced one are both there, no list of ours is in place: ours
-// gets there only by a rename that takes one of their two names away.
+// gets there only by a rename that takes one of their two names away. That much cannot be
+// settled on Windows 95, which has no replace in one step: a cut between the renames followed
+// by a boot carries out nothing, and the lines held in the working files wait for this
+// program's next start, behind any list another program writes meanwhile.
+//
+// The states hold for one update at a time: another instance's settling would take our
+// working files for leftovers, so every update holds the lock from its settling to the end of
+// its swap.
 //
 // The carry is a new list made of the waiting list's lines ahead of the list in place's,
 // swapped in like any other, but the waiting list goes between the renames: once the carry
@@ -42,6 +52,15 @@
 // that tell the truth for the next start.
 
 namespace {
+
+// The list and the working files of its replacement, all in the Windows folder.
+struct ListFiles {
+    char list[MAX_PATH];          // "wininit.ini", what the boot carries out
+    char newList[MAX_PATH];       // a new list, written beside the list
+    char replacedList[MAX_PATH];  // the list that a new one replaces, moved out of its place
+    char waitingList[MAX_PATH];   // a whole list of ours that found another program's list in
+                                  // its place; its lines go in ahead of that list's
+};
 
 // What the new list takes over from the one it replaces.
 const DWORD kKeptAttributes =
@@ -95,10 +114,13 @@ bool HasLength(const char *path, long expected)
     return ok;
 }
 
+// Windows 9x writes file data behind: a power cut soon after the swap could find the new
+// list's name in place without its bytes on the disk. So they go to the disk before any
+// rename, and the replaced list, whose removal comes after the renames, goes only then.
 bool CloseWhole(const ListFiles &files, ListWriter *writer)
 {
     FlushWriter(writer);
-    bool ok = writer->ok && !StreamFailed(writer->file);
+    bool ok = writer->ok && FlushStream(writer->file);
     if (!CloseFileStream(writer->file))
         ok = false;
     return ok && HasLength(files.newList, writer->sent);
@@ -223,23 +245,68 @@ bool SettleListFiles(const ListFiles &files)
     return false;
 }
 
-} // namespace
-
-bool StartListUpdate(const char *windows, ListFiles *files, FileStream **list, ListWriter *writer)
+// Whether the update would write the list's own bytes again (*same); false when that cannot
+// be told. Then it writes nothing: no working file, and none of the moments of a swap in which
+// no list is in place.
+bool CompareWithList(const ListFiles &files, FileStream *list, ComposeList compose, const char *text, bool *same)
 {
-    *list = nullptr;
-    if (!NameListFiles(windows, files) || !SettleListFiles(*files))
+    *same = false;
+    FileStream *again = OpenFileStream(files.list, kStreamRead);
+    if (!again)
         return false;
-    *list = OpenFileStream(files->list, kStreamRead);
-    if ((!*list && Exists(files->list)) || !StartNewList(*files, writer)) {
-        if (*list)
-            CloseFileStream(*list);
-        return false;
-    }
+    ListReader reader, compared;
+    ListWriter writer;
+    StartReader(&reader, list);
+    StartReader(&compared, again);
+    StartComparison(&writer, &compared);
+    compose(&reader, &writer, text);
+    *same = SameAsList(&writer) && !StreamFailed(list);
+    CloseFileStream(again);
     return true;
 }
 
-bool PutNewListInPlace(const ListFiles &files, ListWriter *writer)
+bool UpdateLockedList(const char *windows, ComposeList compose, const char *text)
 {
-    return SwapInNewList(files, writer, kNoWaitingList);
+    ListFiles files;
+    if (!NameListFiles(windows, &files) || !SettleListFiles(files))
+        return false;
+    FileStream *list = OpenFileStream(files.list, kStreamRead);
+    if (!list && Exists(files.list))
+        return false;
+    bool same = false;
+    if (list && (!CompareWithList(files, list, compose, text, &same) || same)) {
+        CloseFileStream(list);
+        return same;
+    }
+    ListWriter writer;
+    if (!StartNewList(files, &writer)) {
+        if (list)
+            CloseFileStream(list);
+        return false;
+    }
+    ListReader reader;
+    if (list) {
+        StartReader(&reader, list);
+        SeekReader(&reader, 0);
+    }
+    compose(list ? &reader : nullptr, &writer, text);
+    if (list) {
+        writer.ok = writer.ok && !StreamFailed(list);
+        CloseFileStream(list);
+    }
+    return SwapInNewList(files, &writer, kNoWaitingList);
+}
+
+} // namespace
+
+// The lock is held from the settling to the end of the swap: another update's settling must
+// not find our working files, nor our swap move away a list another update just put in place.
+bool UpdateList(const char *windows, ComposeList compose, const char *text)
+{
+    HANDLE lock;
+    if (!LockListUpdates(&lock))
+        return false;
+    bool done = UpdateLockedList(windows, compose, text);
+    UnlockListUpdates(lock);
+    return done;
 }

@@ -42,10 +42,14 @@ int FoldAscii(int c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 
 void PutByte(ListWriter *writer, int c)
 {
+    writer->last = c;
+    if (writer->against) {
+        writer->differs = writer->differs || TakeByte(writer->against) != c;
+        return;
+    }
     if (writer->used == sizeof writer->buffer)
         FlushWriter(writer);
     writer->buffer[writer->used++] = static_cast<char>(c);
-    writer->last = c;
 }
 
 } // namespace
@@ -148,6 +152,11 @@ bool ExamineList(ListReader *reader, ListShape *shape)
     StartShape(shape);
     SeekReader(reader, 0);
     while (ReadLine(reader, &line)) {
+        if (line.endOfFileMark) {
+            shape->endOfFileMark = true;
+            shape->end = line.start;
+            break;
+        }
         ListRegion was = tracker.region;
         if (TrackRegion(&tracker, line) == RENAME_HEADER) {
             shape->hasRename = true;
@@ -155,8 +164,7 @@ bool ExamineList(ListReader *reader, ListShape *shape)
         } else if (line.header && (was == RENAME_HEADER || was == RENAME_BODY)) {
             shape->renameEnd = line.start;
         }
-        shape->endOfFileMark = line.endOfFileMark;
-        shape->end = line.endOfFileMark ? line.start : reader->offset;
+        shape->end = reader->offset;
     }
     return !StreamFailed(reader->file);
 }
@@ -164,10 +172,23 @@ bool ExamineList(ListReader *reader, ListShape *shape)
 void StartWriter(ListWriter *writer, FileStream *file)
 {
     writer->file = file;
+    writer->against = nullptr;
     writer->ok = true;
+    writer->differs = false;
     writer->sent = 0;
     writer->last = kNothing;
     writer->used = 0;
+}
+
+void StartComparison(ListWriter *writer, ListReader *list)
+{
+    StartWriter(writer, nullptr);
+    writer->against = list;
+}
+
+bool SameAsList(ListWriter *writer)
+{
+    return writer->ok && !writer->differs && TakeByte(writer->against) == kStreamEnd && !StreamFailed(writer->against->file);
 }
 
 void FlushWriter(ListWriter *writer)

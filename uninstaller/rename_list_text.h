@@ -46,15 +46,18 @@ void StartTracker(SectionTracker *tracker);
 // The region of the next line of the list, the lines being given in order.
 ListRegion TrackRegion(SectionTracker *tracker, const ListLine &line);
 
-// What the list looks like to a new entry or to carried lines.
+// What the list looks like to a new entry or to carried lines. The boot reads the list as DOS
+// reads text: the first line that is only the end-of-file mark ends it, wherever it stands
+// (an editor closed the list with one, and another program appended to it later). Only what
+// stands before that line counts here.
 struct ListShape {
     bool hasRename;   // a "[rename]" section exists
     long bodyStart;   // offset just after the first "[rename]" header line
     long renameEnd;   // offset of the header after the first "[rename]" section, or kNoOffset
-                      // when that section runs to the end of the list
-    long end;         // where lines that go at the end belong: before a last line that is
-                      // only the end-of-file mark, which a boot reader stops at
-    bool endOfFileMark;  // such a last line is there
+                      // when that section runs to the end of what the boot reads
+    long end;         // where lines that go at the end belong: the end of what the boot reads
+    bool endOfFileMark;  // a line that is only the mark stands at `end`; it and what follows
+                         // are nobody's to change
 };
 
 // The shape of an empty list, or of none.
@@ -63,9 +66,13 @@ bool ExamineList(ListReader *reader, ListShape *shape);
 
 // A new list on its way to the disk. `sent` counts the bytes handed over, to be found on
 // disk afterwards; `ok` goes false at the first failure, the caller's reading included.
+// A writer may instead only compare what it is given with a list's bytes, to find out
+// whether an update would change anything.
 struct ListWriter {
     FileStream *file;
+    ListReader *against;  // the list compared with, when comparing
     bool ok;
+    bool differs;
     long sent;
     int last;  // the last byte put, or none
     size_t used;
@@ -73,6 +80,9 @@ struct ListWriter {
 };
 
 void StartWriter(ListWriter *writer, FileStream *file);
+void StartComparison(ListWriter *writer, ListReader *list);
+// After a comparison: the bytes put were the list's own, all of them.
+bool SameAsList(ListWriter *writer);
 void FlushWriter(ListWriter *writer);
 void PutText(ListWriter *writer, const char *text);
 // Lines of our own start on a line of their own.

@@ -291,8 +291,9 @@ enum Fault {
     kShort,          // a write puts half its bytes on disk and reports them all
     kShortReported,  // a write puts half its bytes on disk and says so: a disk that fills up
                      // on the way (not in the sweep: kFail covers its every consequence)
+    kSecond,         // another instance's update starts just before it, and runs as far as it may
 };
-const char *const kFaultNames[] = {"fails", "cut", "short", "short, reported"};
+const char *const kFaultNames[] = {"fails", "cut", "short", "short, reported", "meets a second update"};
 
 struct Injector {
     bool armed = false;
@@ -302,10 +303,41 @@ struct Injector {
     int calls = 0;
     bool powerOff = false;
     std::string trail;  // the counted calls, in order
+    DWORD thread = 0;             // the update's own; the second update's calls are not counted
+    bool wroteListFile = false;   // a file of the list opened for writing
+    bool unflushed = false;       // bytes written that no flush has put on the disk yet
+    int renamesUnflushed = 0;     // renames made meanwhile
 };
 Injector injector;
 // The list files' names by their open handles, for the trail.
 std::map<HANDLE, std::string> handleNames;
+
+// The second update: another instance schedules its own file, on a thread of its own, while
+// the first waits at the fault. It runs until it ends or waits for the first.
+struct SecondUpdate {
+    std::string path;
+    HANDLE thread = nullptr;
+    HANDLE waiting = nullptr;  // set when it is about to block in a wait
+};
+SecondUpdate second;
+
+DWORD WINAPI RunSecondUpdate(void *)
+{
+    DeleteOrScheduleFile(second.path.c_str());
+    return 0;
+}
+
+void StartSecondUpdate()
+{
+    ResetEvent(second.waiting);
+    DWORD id;
+    second.thread = CreateThread(nullptr, 0, RunSecondUpdate, nullptr, 0, &id);
+    HANDLE both[2] = {second.thread, second.waiting};
+    WaitForMultipleObjects(2, both, FALSE, 20000);
+}
+
+// Without a thread of its own named, every call is the update's.
+bool OnUpdateThread() { return injector.thread == 0 || GetCurrentThreadId() == injector.thread; }
 
 decltype(&CreateFileA) realCreateFile;
 decltype(&WriteFile) realWriteFile;
@@ -315,6 +347,7 @@ decltype(&MoveFileA) realMoveFile;
 decltype(&DeleteFileA) realDeleteFile;
 decltype(&CopyFileA) realCopyFile;
 decltype(&SetFileAttributesA) realSetAttributes;
+decltype(&WaitForSingleObject) realWait;
 
 enum Turn { kGo, kBlock, kHalf };
 
@@ -325,11 +358,15 @@ Turn NextCall(bool counted, const std::string &what)
         return kGo;
     if (injector.powerOff)
         return kBlock;
-    if (!counted || (injector.only && what.rfind(injector.only, 0) != 0))
+    if (!counted || !OnUpdateThread() || (injector.only && what.rfind(injector.only, 0) != 0))
         return kGo;
     injector.trail += (injector.trail.empty() ? "" : " ") + what;
     if (++injector.calls != injector.target)
         return kGo;
+    if (injector.fault == kSecond) {
+        StartSecondUpdate();
+        return kGo;
+    }
     if (injector.fault == kCut)
         injector.powerOff = true;
     return injector.fault == kShort || injector.fault == kShortReported ? kHalf : kBlock;
@@ -355,6 +392,9 @@ HANDLE WINAPI InjectCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURIT
     HANDLE handle = realCreateFile(path, access, share, security, creation, flags, model);
     if (handle != INVALID_HANDLE_VALUE && injector.armed)
         handleNames[handle] = name ? name + 1 : path;
+    if (handle != INVALID_HANDLE_VALUE && injector.armed && OnUpdateThread() && IsListFile(path) &&
+        (access & GENERIC_WRITE))
+        injector.wroteListFile = true;
     return handle;
 }
 
@@ -367,6 +407,7 @@ BOOL WINAPI InjectWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD writt
         SetLastError(ERROR_DISK_FULL);
         return FALSE;
     case kHalf: {
+        injector.unflushed = true;
         DWORD half = 0;
         BOOL ok = realWriteFile(file, data, size / 2, &half, overlapped);
         if (written)
@@ -374,13 +415,19 @@ BOOL WINAPI InjectWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD writt
         return ok;
     }
     default:
+        if (injector.armed && OnUpdateThread())
+            injector.unflushed = true;
         return realWriteFile(file, data, size, written, overlapped);
     }
 }
 
 BOOL WINAPI InjectFlushFileBuffers(HANDLE file)
 {
-    return NextCall(true, Named("FlushFileBuffers", file)) == kBlock ? FALSE : realFlushFileBuffers(file);
+    if (NextCall(true, Named("FlushFileBuffers", file)) == kBlock || !realFlushFileBuffers(file))
+        return FALSE;
+    if (OnUpdateThread())
+        injector.unflushed = false;
+    return TRUE;
 }
 
 // The handle goes whatever happens, as it does when a process ends.
@@ -413,7 +460,11 @@ BOOL WINAPI InjectMoveFile(LPCSTR from, LPCSTR to)
 {
     const char *name = std::strrchr(from, '\\'), *toName = std::strrchr(to, '\\');
     std::string what = std::string("MoveFileA(") + (name ? name + 1 : from) + "," + (toName ? toName + 1 : to) + ")";
-    return NextCall(IsListFile(from) || IsListFile(to), what) == kBlock ? FALSE : realMoveFile(from, to);
+    if (NextCall(IsListFile(from) || IsListFile(to), what) == kBlock)
+        return FALSE;
+    if (injector.armed && OnUpdateThread() && injector.unflushed)
+        ++injector.renamesUnflushed;
+    return realMoveFile(from, to);
 }
 
 BOOL WINAPI InjectDeleteFile(LPCSTR path)
@@ -432,6 +483,18 @@ BOOL WINAPI InjectSetAttributes(LPCSTR path, DWORD attributes)
                : realSetAttributes(path, attributes);
 }
 
+// Tells the first update that the second is about to block, when it would.
+DWORD WINAPI InjectWait(HANDLE object, DWORD milliseconds)
+{
+    if (!injector.armed || OnUpdateThread())
+        return realWait(object, milliseconds);
+    DWORD result = realWait(object, 0);
+    if (result != WAIT_TIMEOUT)
+        return result;
+    SetEvent(second.waiting);
+    return realWait(object, milliseconds);
+}
+
 // The faults' patches of this program's own imports, through which the uninstaller's code
 // linked into it calls the system; each goes back at the end of its scope.
 class FaultPatches {
@@ -444,7 +507,8 @@ public:
           move_("kernel32.dll", "MoveFileA", reinterpret_cast<void *>(InjectMoveFile)),
           delete_("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(InjectDeleteFile)),
           attributes_("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(InjectSetAttributes)),
-          copy_("kernel32.dll", "CopyFileA", reinterpret_cast<void *>(InjectCopyFile))
+          copy_("kernel32.dll", "CopyFileA", reinterpret_cast<void *>(InjectCopyFile)),
+          wait_("kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(InjectWait))
     {
         realCreateFile = reinterpret_cast<decltype(realCreateFile)>(create_.original());
         realWriteFile = reinterpret_cast<decltype(realWriteFile)>(write_.original());
@@ -454,16 +518,17 @@ public:
         realDeleteFile = reinterpret_cast<decltype(realDeleteFile)>(delete_.original());
         realSetAttributes = reinterpret_cast<decltype(realSetAttributes)>(attributes_.original());
         realCopyFile = reinterpret_cast<decltype(realCopyFile)>(copy_.original());
+        realWait = reinterpret_cast<decltype(realWait)>(wait_.original());
     }
     // CopyFileA may not be linked in at all: no list update copies.
     bool installed() const
     {
         return create_.installed() && write_.installed() && flush_.installed() && close_.installed() &&
-               move_.installed() && delete_.installed() && attributes_.installed();
+               move_.installed() && delete_.installed() && attributes_.installed() && wait_.installed();
     }
 
 private:
-    ImportPatch create_, write_, flush_, close_, move_, delete_, attributes_, copy_;
+    ImportPatch create_, write_, flush_, close_, move_, delete_, attributes_, copy_, wait_;
 };
 
 // The boot as far as the list goes: the entries of its first "[rename]" section are carried
@@ -511,7 +576,10 @@ void BootCarriesOutList()
 // step) makes the list the new one or the old one filtered, keeps its attributes and leaves
 // no file of the update behind. After a cut the power comes back: the boot, another program
 // writes its list, the next start and the next boot carry out every line of every program
-// exactly once, in the order each program asked for them, the older program's first.
+// exactly once, in the order each program asked for them, the older program's first. A second
+// instance's update started at any call ends as if the two had run one after the other. An
+// update that would write the list's own bytes again writes nothing at all. No rename is made
+// while bytes written are not yet flushed to the disk.
 TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
 {
     FaultPatches patches;
@@ -521,12 +589,18 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
     FileHolder holder(path, "read");
     ASSERT_TRUE(holder.holding());
     const std::string entry = "NUL=" + ShortPath(path) + "\r\n";
+    second.path = MakeFile("held by a second instance.dat");
+    FileHolder secondHolder(second.path, "read");
+    ASSERT_TRUE(secondHolder.holding());
+    second.waiting = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Other software's lines: a long one, a later section and its entries.
     const std::string longLine = "NUL=C:\\" + std::string(150, 'L') + "\\" + std::string(60, 'l') + ".DAT\r\n";
     const std::string others = "[rename]\r\n" + longLine + "C:\\A.DLL=C:\\A.NEW\r\n";
     const std::string later = "[other]\r\nx=1\r\n";
     const std::string marked = "NUL=C:\\WINDOWS\\SYSTEM\\zanchg32.zan\r\n";
     const std::string oddBytes = "[rename]\r\nNUL=C:\\A\x1A" "B.DAT\r\n" + std::string("x=\0y\r\n", 6);
+    // Appended by another program after an editor closed the list: the boot reads none of it.
+    const std::string unread = "\x1A\r\n[rename]\nNUL=C:\\zanchg16.zan\nx\ry";
 
     struct Case {
         const char *what;
@@ -570,46 +644,97 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
         // A header is no entry: the lines under it stay in its section.
         {"header naming a marker", true, true, "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n" + marked,
          "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n", "[boot]\r\nx=1\r\n[rename] ; gfxdrv.zan\r\nNUL=C:\\A\r\n"},
+        // The first line that is only the end-of-file mark ends the list for the boot: our
+        // lines go before it, what stands after it stays as it is.
+        {"entry before a mark in the middle", false, true, others + unread, others + entry + unread, others + unread},
+        {"entry, a rename section only after a mark", false, true, later + unread,
+         later + "[rename]\r\n" + entry + unread, later + unread},
+        {"filter up to a mark in the middle", true, true, others + marked + later + unread, others + later + unread,
+         others + later + unread},
+        {"another program's list after a cut, ours with a mark in the middle", true, true,
+         "[rename]\r\nNUL=C:\\B1.TXT\r\n", others + "NUL=C:\\B1.TXT\r\n" + unread,
+         others + "NUL=C:\\B1.TXT\r\n" + unread, others + marked + unread, others + unread},
+        // Nothing to drop, no line end to change: the list is left as it is.
+        {"filter, nothing to drop", true, true, others + later, others + later, others + later},
+        {"filter, nothing to drop before a mark", true, true, others + unread, others + unread, others + unread},
     };
     const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan",
                       replacedList = WindowsDir() + "\\wininit.zol", waitingList = WindowsDir() + "\\wininit.zcl";
     const std::string otherProgram = "[rename]\r\nNUL=C:\\OTHER.DAT\r\n";
     ASSERT_EQ("NUL=C:\\OTHER.DAT\n", BootLines(otherProgram));
+    auto setUpCase = [&](const Case &c) {
+        RemovePath(list);
+        RemovePath(newList);
+        RemovePath(replacedList);
+        RemovePath(waitingList);
+        if (c.hadList) {
+            ASSERT_TRUE(WriteFileBytes(list, c.before));
+        }
+        const std::string left[][2] = {
+            {replacedList, c.replacedLeft}, {newList, c.newLeft}, {waitingList, c.waitingLeft}};
+        for (const auto &file : left) {
+            if (!file[1].empty()) {
+                ASSERT_TRUE(WriteFileBytes(file[0], file[1]));
+            }
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+    };
+    auto runUpdate = [&](const Case &c) {
+        if (c.filter)
+            FilterWininit();
+        else
+            DeleteOrScheduleFile(path.c_str());
+    };
     for (const Case &c : cases) {
-        for (Fault fault : {kFail, kCut, kShort}) {
+        // The two updates one after the other, in either order.
+        std::string oneThenOther, otherThenOne;
+        ASSERT_NO_FATAL_FAILURE(setUpCase(c));
+        runUpdate(c);
+        DeleteOrScheduleFile(second.path.c_str());
+        oneThenOther = ReadList();
+        ASSERT_NO_FATAL_FAILURE(setUpCase(c));
+        DeleteOrScheduleFile(second.path.c_str());
+        runUpdate(c);
+        otherThenOne = ReadList();
+        const bool unchanged = c.hadList && c.after == c.before && c.replacedLeft.empty() && c.newLeft.empty() &&
+                               c.waitingLeft.empty();
+        for (Fault fault : {kFail, kCut, kShort, kSecond}) {
             int putBack = 0;
             for (int target = 1;; ++target) {
                 SCOPED_TRACE(std::string(c.what) + ", call " + std::to_string(target) + " " + kFaultNames[fault]);
-                RemovePath(list);
-                RemovePath(newList);
-                RemovePath(replacedList);
-                RemovePath(waitingList);
-                if (c.hadList) {
-                    ASSERT_TRUE(WriteFileBytes(list, c.before));
-                }
-                const std::string left[][2] = {
-                    {replacedList, c.replacedLeft}, {newList, c.newLeft}, {waitingList, c.waitingLeft}};
-                for (const auto &file : left) {
-                    if (!file[1].empty()) {
-                        ASSERT_TRUE(WriteFileBytes(file[0], file[1]));
-                    }
-                }
-                if (c.readOnly) {
-                    ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
-                }
+                ASSERT_NO_FATAL_FAILURE(setUpCase(c));
                 DWORD attributes = GetFileAttributesA(list.c_str());
                 restartRequired = 0;
                 journal.clear();
                 injector = Injector();
                 injector.target = target;
                 injector.fault = fault;
+                injector.thread = GetCurrentThreadId();
                 injector.armed = true;
-                if (c.filter)
-                    FilterWininit();
-                else
-                    DeleteOrScheduleFile(path.c_str());
+                runUpdate(c);
+                if (second.thread) {
+                    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.thread, 60000));
+                    CloseHandle(second.thread);
+                    second.thread = nullptr;
+                }
                 injector.armed = false;
                 bool hit = injector.calls >= target;
+                if (unchanged) {
+                    EXPECT_FALSE(injector.wroteListFile);
+                }
+                EXPECT_EQ(0, injector.renamesUnflushed) << injector.trail;
+                if (fault == kSecond) {
+                    if (!hit)
+                        break;
+                    std::string both = ReadList();
+                    EXPECT_TRUE(both == oneThenOther || both == otherThenOne) << both;
+                    EXPECT_FALSE(FileExists(newList));
+                    EXPECT_FALSE(FileExists(replacedList));
+                    EXPECT_FALSE(FileExists(waitingList));
+                    continue;
+                }
 
                 std::string bytes, replacedBytes;
                 if (ReadFileBytes(list, &bytes)) {
@@ -653,18 +778,83 @@ TEST_F(FileRemoval, ListUpdatesCutShortOrFailingLoseNoLine)
                     break;
                 }
             }
-            if (fault == kCut && c.hadList) {
+            if (fault == kCut && c.hadList && !unchanged) {
                 EXPECT_LT(0, putBack) << c.what << ": no cut fell between the renames";
             }
+        }
+    }
+    CloseHandle(second.waiting);
+}
+
+// The wait for another update, played: its result, and how long it would have waited.
+struct ScriptedWait {
+    bool on = false;
+    DWORD result = WAIT_OBJECT_0;
+    DWORD asked = 0;
+};
+ScriptedWait scriptedWait;
+
+DWORD WINAPI PlayWait(HANDLE object, DWORD milliseconds)
+{
+    if (!scriptedWait.on)
+        return realWait(object, milliseconds);
+    scriptedWait.asked = milliseconds;
+    bool owns = scriptedWait.result == WAIT_OBJECT_0 || scriptedWait.result == WAIT_ABANDONED;
+    if (owns && realWait(object, 0) != WAIT_OBJECT_0)
+        return WAIT_FAILED;
+    return scriptedWait.result;
+}
+
+// Updates one after another, each meeting the lock as the row says. A holder that ended
+// mid-update left what a cut leaves, which the settling takes care of: the update goes on.
+// One that does not let go within the wait has hung: the update is given up, with the list
+// and its files as they were, and the next update does not wait for it again.
+TEST_F(FileRemoval, UpdatesMeetingAnotherThatHoldsTheList)
+{
+    ImportPatch patch("kernel32.dll", "WaitForSingleObject", reinterpret_cast<void *>(PlayWait));
+    ASSERT_TRUE(patch.installed());
+    realWait = reinterpret_cast<decltype(realWait)>(patch.original());
+    std::string path = MakeFile("held while another updates.dat");
+    FileHolder holder(path, "read");
+    ASSERT_TRUE(holder.holding());
+    const std::string before = "[rename]\r\nNUL=C:\\A\r\n", after = before + "NUL=" + ShortPath(path) + "\r\n";
+    struct Case {
+        const char *what;
+        DWORD result;
+        bool waits;  // for some time, not only a look
+        bool written;
+    } cases[] = {
+        {"abandoned", WAIT_ABANDONED, true, true},
+        {"not let go", WAIT_TIMEOUT, true, false},
+        {"free again", WAIT_OBJECT_0, false, true},
+        {"free", WAIT_OBJECT_0, true, true},
+        {"not let go again", WAIT_TIMEOUT, true, false},
+        {"still held", WAIT_TIMEOUT, false, false},
+        {"the wait fails", WAIT_FAILED, false, false},
+        {"free after a failed wait", WAIT_OBJECT_0, true, true},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(WriteFileBytes(ListPath(), before));
+        restartRequired = 0;
+        scriptedWait.result = c.result;
+        scriptedWait.asked = 0;
+        scriptedWait.on = true;
+        DeleteOrScheduleFile(path.c_str());
+        scriptedWait.on = false;
+        EXPECT_EQ(c.waits, scriptedWait.asked > 0) << c.what;
+        EXPECT_EQ(c.written ? after : before, ReadList()) << c.what;
+        EXPECT_EQ(1, restartRequired) << c.what;
+        for (const char *name : {"wininit.zan", "wininit.zol", "wininit.zcl"}) {
+            EXPECT_FALSE(FileExists(WindowsDir() + "\\" + name)) << c.what;
         }
     }
 }
 
 // How the file stream's failures reach a list update: whichever way the new list's bytes do
-// not all get to the disk (the close's write of the stream's last buffer fails on a full disk
-// or takes part of it, a write before the close does, or the close itself fails), the new
-// list does not take the list's place: the list stays whole with its attributes, nothing of
-// the update is left, and the restart is still asked for.
+// not all get to the disk (the write of the stream's last buffer, at the flush before the
+// close, fails on a full disk or takes part of it, a write before it does, or the close
+// itself fails), the new list does not take the list's place: the list stays whole with its
+// attributes, nothing of the update is left, and the restart is still asked for.
 TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
 {
     FaultPatches patches;
@@ -673,7 +863,7 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
     FileHolder holder(path, "read");
     ASSERT_TRUE(holder.holding());
     const std::string list = ListPath(), newList = WindowsDir() + "\\wininit.zan";
-    // A list that goes to the disk in one write, at the close, and one that takes several.
+    // A list that goes to the disk in one write, at the flush, and one that takes several.
     const std::string small = "[rename]\r\nNUL=C:\\A\r\n[other]\r\nx=1\r\n";
     std::string large = "[rename]\r\n";
     for (int i = 0; i < 80; ++i)
@@ -684,9 +874,9 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
         const char *only;  // the calls counted
         Fault fault;
     } cases[] = {
-        {"the close's write fails: disk full", &small, "WriteFile", kFail},
-        {"the close's write takes half and says so", &small, "WriteFile", kShortReported},
-        {"the close's write takes half and says it took all", &small, "WriteFile", kShort},
+        {"the flush's write fails: disk full", &small, "WriteFile", kFail},
+        {"the flush's write takes half and says so", &small, "WriteFile", kShortReported},
+        {"the flush's write takes half and says it took all", &small, "WriteFile", kShort},
         {"a write before the close fails: disk full", &large, "WriteFile", kFail},
         {"a write before the close takes half and says so", &large, "WriteFile", kShortReported},
         {"a write before the close takes half and says it took all", &large, "WriteFile", kShort},
@@ -715,9 +905,12 @@ TEST_F(FileRemoval, ListStaysWholeWhenTheNewListDoesNotReachTheDisk)
             EXPECT_EQ(attributes, GetFileAttributesA(list.c_str()));
             if (target == 0) {
                 EXPECT_EQ(c.before->size() + 4 + ShortPath(path).size() + 2, ReadList().size()) << "undisturbed";
-                // The new list's last write is the close's; the small list has no other.
+                // The new list's last write is the flush's, just before the close; the small list
+                // has no other.
                 const std::string &trail = injector.trail;
-                EXPECT_NE(std::string::npos, trail.find("WriteFile(wininit.zan) CloseHandle(wininit.zan)")) << trail;
+                EXPECT_NE(std::string::npos,
+                          trail.find("WriteFile(wininit.zan) FlushFileBuffers(wininit.zan) CloseHandle(wininit.zan)"))
+                    << trail;
                 size_t writes = 0;
                 for (size_t at = trail.find("WriteFile("); at != std::string::npos; at = trail.find("WriteFile(", at + 1))
                     ++writes;
