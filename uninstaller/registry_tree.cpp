@@ -3,6 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "byte_search.h"
+
 namespace {
 
 enum { kPathSize = MAX_PATH, kNameSize = MAX_PATH };
@@ -22,12 +24,6 @@ bool AppendName(char *path, const char *name)
     path[used] = '\\';
     memcpy(path + used + 1, name, add + 1);
     return true;
-}
-
-bool SamePath(const char *a, const char *b)
-{
-    size_t length = strlen(a);
-    return strlen(b) == length && memcmp(a, b, length) == 0;
 }
 
 } // namespace
@@ -58,7 +54,7 @@ int DeleteRegistryTree(const char *path)
             if (rc != ERROR_SUCCESS || !AppendName(visit, name) || !OpenKey(visit, &key))
                 return 0;
         }
-        if (SamePath(visit, lastLeaf))
+        if (SameText(visit, lastLeaf))
             return 0;
         if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, visit) != ERROR_SUCCESS)
             return 0;

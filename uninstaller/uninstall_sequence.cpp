@@ -11,11 +11,13 @@
 #include <string.h>
 
 #include "bounded_format.h"
+#include "display_restore_once.h"
 #include "file_removal.h"
 #include "process_state.h"
 #include "progman_client.h"
 #include "registry_layout.h"
 #include "registry_tree.h"
+#include "run_note.h"
 #include "standard_display.h"
 #include "zanchg32.h"
 
@@ -258,25 +260,36 @@ void RemoveRecordKeys(const char *deviceNo, const char *recordKey)
     DeleteRegistryTree(recordKey);
 }
 
-// Records numbered below the selected one that belong to the same board.
-void RemoveOlderRecords(ProgmanClient *progman, int selected, const char *board)
+// Records numbered below the selected one that belong to the same board. With a note of the
+// run, each is noted before anything of it goes: a run cut short after its key went finds
+// what is left of it there.
+void RemoveOlderRecords(ProgmanClient *progman, int selected, const char *board, bool noted)
 {
     for (int m = selected - 1; m >= 0; --m) {
-        char number[RECORD_NUMBER_SIZE], recordKey[kKeySize];
-        char instDir[kValueSize], otherBoard[kValueSize], deviceNo[kValueSize], folderName[kValueSize];
-        FormatRecordNumber(m, number);
-        if (!Compose(recordKey, sizeof recordKey, kRecordKeyBase, number))
+        RunNote older;
+        char recordKey[kKeySize];
+        memset(&older, 0, sizeof older);
+        FormatRecordNumber(m, older.numberText);
+        if (!Compose(recordKey, sizeof recordKey, kRecordKeyBase, older.numberText))
             continue;
-        ReadRecordValue(recordKey, "InstDir", instDir);
-        if (!ReadRecordValue(recordKey, "Board", otherBoard) || !NamesEqual(otherBoard, board))
+        HKEY key;
+        bool there = RegOpenKeyExA(HKEY_LOCAL_MACHINE, recordKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (there)
+            RegCloseKey(key);
+        if (ReadRecordValue(recordKey, "Board", older.board) && NamesEqual(older.board, board)) {
+            ReadRecordValue(recordKey, "InstDir", older.instDir);
+            ReadRecordValue(recordKey, "DeviceNo", older.deviceNo);
+            ReadRecordValue(recordKey, "FolderName", older.folderName);
+            if (noted)
+                NoteOlderRecord(older);
+        } else if (there || !noted || !TakeNotedOlderRecord(older.numberText, &older)) {
             continue;
-        ReadRecordValue(recordKey, "DeviceNo", deviceNo);
-        ReadRecordValue(recordKey, "FolderName", folderName);
+        }
         RemoveRecordFiles(recordKey, false);
-        RemoveRecordKeys(deviceNo, recordKey);
-        RemoveInstallDirectory(instDir);
-        RemoveProgramGroup(progman, folderName);
-        RemoveStartMenuFolder(folderName);
+        RemoveRecordKeys(older.deviceNo, recordKey);
+        RemoveInstallDirectory(older.instDir);
+        RemoveProgramGroup(progman, older.folderName);
+        RemoveStartMenuFolder(older.folderName);
     }
 }
 
@@ -328,23 +341,32 @@ int RunUninstall(HWND dialog)
     char bootDir[MAX_PATH];
     bool haveBootDir = ReadText(kProductKey, "BootDir", bootDir, sizeof bootDir);
 
-    // Without a record of the installation the program was started from, only the steps
-    // that need no record are carried out.
+    // The record of the installation the program was started from. Once a run has removed
+    // its key, the note of that run, cut short, stands in for it. Without either, only the
+    // steps that need no record are carried out.
     DriverRecord record;
+    RunNote note;
+    memset(&note, 0, sizeof note);
     bool haveRecord = haveBootDir && NamesFolder(bootDir) && SelectDriverRecord(bootDir, &record);
-
-    char folderName[kValueSize] = "", board[kValueSize] = "", deviceNo[kValueSize] = "";
+    bool noted = false;
     if (haveRecord) {
-        ReadRecordValue(record.key, "FolderName", folderName);
-        ReadRecordValue(record.key, "Board", board);
-        RemoveRecordFiles(record.key, true);
+        memcpy(note.numberText, record.numberText, sizeof note.numberText);
+        memcpy(note.instDir, record.instDir, sizeof note.instDir);
+        ReadRecordValue(record.key, "FolderName", note.folderName);
+        ReadRecordValue(record.key, "Board", note.board);
+        ReadRecordValue(record.key, "DeviceNo", note.deviceNo);
+        noted = WriteRunNote(note);
+    } else {
+        haveRecord = noted = TakeRunNote(haveBootDir ? bootDir : nullptr, &record, &note);
     }
+    const char *folderName = note.folderName, *board = note.board, *deviceNo = note.deviceNo;
+
+    if (haveRecord)
+        RemoveRecordFiles(record.key, true);
     RemoveKeyBelow(kDisplayClassBase, board);
     RemoveKeyBelow(kCompanyBase, board);
-    if (haveRecord) {
-        ReadRecordValue(record.key, "DeviceNo", deviceNo);
+    if (haveRecord)
         RemoveRecordKeys(deviceNo, record.key);
-    }
     for (const char *key : kSharedKeys)
         DeleteRegistryTree(key);
 
@@ -359,10 +381,13 @@ int RunUninstall(HWND dialog)
         RemoveProgramGroup(&progman, folderName);
         RemoveStartMenuFolder(folderName);
         if (NamesKey(board))
-            RemoveOlderRecords(&progman, record.number, board);
+            RemoveOlderRecords(&progman, record.number, board, noted);
     }
 
-    RestoreStandardDisplay();
+    if (noted)
+        RestoreStandardDisplayOnce();
+    else
+        RestoreStandardDisplay();
     DeleteRegistryTree("System\\CurrentControlSet\\Services\\Class\\Monitor\\0000");
     DeleteRegistryTree("Enum\\Monitor\\DEFAULT_MONITOR\\0001");
 
@@ -389,6 +414,7 @@ int RunUninstall(HWND dialog)
 
     DeleteFileIn(windowsDir, "\\ZANDEL.EXE");
     DeleteValues(kProductKey, "BootDir", nullptr);
+    RemoveRunNote();
 
     FinalMessage(dialog);
     return 1;

@@ -61,16 +61,16 @@ const AllowList kZanchgAllowList = WithStartup({
 });
 
 // What the uninstaller may take from the system: its own entry point (no C runtime),
-// start-up and confirmation, the uninstall run, file removal and the rename list with its
-// file stream and the stream's heap block, registry subtree removal, the Program Manager DDE
-// client and the display configuration reset.
+// start-up and confirmation, the uninstall run and the note of a run in progress, file
+// removal and the rename list with its file stream and the stream's heap block, registry
+// subtree removal, the Program Manager DDE client and the display configuration reset.
 const AllowList kZandelAllowList = {
     {"KERNEL32.DLL", {"GetModuleHandleA", "GetStartupInfoA", "ExitProcess", "CopyFileA", "DeleteFileA",
                       "MoveFileA", "GetCurrentDirectoryA", "GetShortPathNameA", "GetSystemDirectoryA",
                       "GetWindowsDirectoryA", "SetCurrentDirectoryA", "WinExec", "RemoveDirectoryA",
                       "WritePrivateProfileStringA", "GetPrivateProfileStringA", "GetFileAttributesA",
                       "SetFileAttributesA", "CreateFileA", "ReadFile", "WriteFile", "SetFilePointer",
-                      "FlushFileBuffers", "CloseHandle", "CreateMutexA", "WaitForSingleObject",
+                      "FlushFileBuffers", "GetFileSize", "CloseHandle", "CreateMutexA", "WaitForSingleObject",
                       "ReleaseMutex", "LocalAlloc", "LocalFree", "lstrlenA", "lstrcpyA",
                       "lstrcpynA", "lstrcatA", "lstrcmpiA", "lstrcmpA"}},
     {"USER32.DLL", {"DialogBoxParamA", "EndDialog", "MessageBoxA", "PostMessageA", "SendMessageA",
@@ -80,7 +80,7 @@ const AllowList kZandelAllowList = {
                     "DdeCreateStringHandleA", "DdeFreeStringHandle", "DdeGetLastError", "DdeFreeDataHandle"}},
     {"ADVAPI32.DLL", {"RegOpenKeyA", "RegOpenKeyExA", "RegCreateKeyA", "RegCreateKeyExA", "RegEnumKeyA",
                       "RegEnumKeyExA", "RegEnumValueA", "RegQueryValueExA", "RegQueryInfoKeyA",
-                      "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA", "RegCloseKey"}},
+                      "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA", "RegFlushKey", "RegCloseKey"}},
     {"ZANCHG32.DLL", {"RestartWindows"}},
 };
 

@@ -350,8 +350,19 @@ SampleMachine::~SampleMachine()
     CloseExplorerWindows();
     Sleep(500);
     EndLeftoverProcesses(processes_);
-    MachineState now = TakeMachineState();
+    TakeAway(TakeMachineState());
+}
 
+bool SampleMachine::Rewrite(const MachineState &now)
+{
+    RemoveSampleInstallation(&layout_);
+    TakeAway(now);
+    written_ = WriteSampleInstallation(&layout_);
+    return written_;
+}
+
+void SampleMachine::TakeAway(const MachineState &now)
+{
     // Keys and values the run added (the standard adapter it wrote back, for one): the
     // topmost new keys go with everything below them.
     std::set<std::string> added = Minus(now.registry, pristine_.registry);

@@ -83,8 +83,14 @@ public:
 
     bool written() const { return written_; }
     const MachineState &pristine() const { return pristine_; }
+    // Takes away what a run in this process left (`now`, taken since) and writes the sample
+    // again, without waiting for other programs: for many runs over one sample.
+    bool Rewrite(const MachineState &now);
 
 private:
+    // What the sample and the runs over it added to the pristine machine, by `now`.
+    void TakeAway(const MachineState &now);
+
     SampleInstallation layout_;
     MachineState pristine_;
     std::set<DWORD> processes_;  // running before the sample was written
