@@ -240,6 +240,15 @@ void ExpectUninstalled(const UninstallRun &run, int answer)
     std::printf("uninstall sequence: %lu ms\n", static_cast<unsigned long>(run.sequenceMs));
 }
 
+// One whole run started from startDir, answered "はい" and OK: the machine it leaves.
+MachineState UninstallFrom(const std::string &startDir)
+{
+    RunChoices choices;
+    choices.startDir = startDir;
+    ExpectUninstalled(RunUninstaller(choices), IDOK);
+    return TakeMachineState();
+}
+
 void ExpectRestoredDisplay(const std::string &instance)
 {
     std::string key = std::string(kDisplayClass) + "\\" + instance;
@@ -287,11 +296,7 @@ TEST(UninstallRun, RemovesTheSelectedAndOlderRecordsOfTheBoardAndRestartsOnOk)
 
     MachineState before = TakeMachineState();
     ASSERT_TRUE(FileExists(GroupFolder(above.folderName) + "\\ｱﾝｲﾝｽﾄｰﾗ.lnk"));
-    RunChoices choices;
-    choices.startDir = Expand(selected.instDir);
-    UninstallRun run = RunUninstaller(choices);
-    ExpectUninstalled(run, IDOK);
-    MachineState after = TakeMachineState();
+    MachineState after = UninstallFrom(Expand(selected.instDir));
 
     Expected e;
     AddRecordKeys(&e, selected);
@@ -533,11 +538,7 @@ TEST(UninstallRun, DoubleByteNamesEndingInTheBackslashByteAreNames)
     ASSERT_TRUE(FileExists(noExtension));
 
     MachineState before = TakeMachineState();
-    RunChoices choices;
-    choices.startDir = Expand(selected.instDir);
-    UninstallRun run = RunUninstaller(choices);
-    ExpectUninstalled(run, IDOK);
-    MachineState after = TakeMachineState();
+    MachineState after = UninstallFrom(Expand(selected.instDir));
 
     Expected e;
     AddLastRecordKeys(&e, selected);
@@ -595,11 +596,7 @@ TEST(UninstallRun, NoMatchingRecordLeavesEveryRecordAlone)
                           (elsewhere + "\\ZANDEL.EXE").c_str(), FALSE));
 
     MachineState before = TakeMachineState();
-    RunChoices choices;
-    choices.startDir = elsewhere;
-    UninstallRun run = RunUninstaller(choices);
-    ExpectUninstalled(run, IDOK);
-    MachineState after = TakeMachineState();
+    MachineState after = UninstallFrom(elsewhere);
     RemovePath(elsewhere);
 
     Expected e;
@@ -650,11 +647,7 @@ TEST(UninstallRun, EmptyAndOversizedValuesNameNothing)
     ASSERT_TRUE(MakeDirs(programs));
 
     MachineState before = TakeMachineState();
-    RunChoices choices;
-    choices.startDir = Expand("%ROOT%Program Files\\ZANRO INC\\DISPLAY");
-    UninstallRun run = RunUninstaller(choices);
-    ExpectUninstalled(run, IDOK);
-    MachineState after = TakeMachineState();
+    MachineState after = UninstallFrom(Expand("%ROOT%Program Files\\ZANRO INC\\DISPLAY"));
     DeleteFileA(cut.c_str());
     DeleteFileA((SystemDir() + "\\DL").c_str());
 
